@@ -1,0 +1,16 @@
+# Debian 12 packages, sourced by run and test.
+VELMORA_BUILD_PACKAGES="build-essential cmake pkg-config ninja-build qt6-base-dev libmariadb-dev unixodbc-dev"
+VELMORA_RUN_PACKAGES="libqt6widgets6 libqt6gui6 qt6-qpa-plugins libmariadb3 unixodbc tdsodbc fonts-wqy-microhei qt6-translations-l10n"
+VELMORA_TEST_PACKAGES="mariadb-server mariadb-client odbc-mariadb clang libclang-rt-14-dev"
+
+velmora_install() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    local sudo=
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

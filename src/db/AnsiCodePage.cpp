@@ -1,0 +1,79 @@
+#include "db/AnsiCodePage.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace {
+
+// Converts with iconv, putting '?' in place of every unit the target cannot
+// hold; iconv's //TRANSLIT would invent look-alikes, which the code page does not.
+std::string Convert(const char* to, const char* from, const char* in, size_t inLeft,
+                    size_t unitSize, const char* replacement, size_t replacementSize)
+{
+    std::string out;
+    if (inLeft == 0)
+        return out;
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return out;
+    out.resize(inLeft * 2 + 16);
+    char* src = const_cast<char*>(in);
+    size_t used = 0;
+    while (inLeft > 0) {
+        if (out.size() - used < 16)
+            out.resize(out.size() * 2);
+        char* dst = out.data() + used;
+        size_t outLeft = out.size() - used;
+        const size_t rc = iconv(cd, &src, &inLeft, &dst, &outLeft);
+        used = out.size() - outLeft;
+        if (rc != static_cast<size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            out.resize(out.size() * 2);
+            continue;
+        }
+        // EILSEQ or EINVAL: skip one input unit (a UTF-16 pair as one) and mark it.
+        size_t skip = unitSize;
+        if (unitSize == 2 && inLeft >= 4) {
+            const auto hi = static_cast<unsigned char>(src[1]);
+            if (hi >= 0xD8 && hi <= 0xDB)
+                skip = 4;
+        }
+        if (skip > inLeft)
+            skip = inLeft;
+        src += skip;
+        inLeft -= skip;
+        if (out.size() - used < replacementSize)
+            out.resize(out.size() * 2);
+        out.replace(used, replacementSize, replacement, replacementSize);
+        used += replacementSize;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    iconv_close(cd);
+    out.resize(used);
+    return out;
+}
+
+} // namespace
+
+namespace AnsiCodePage {
+
+std::string FromUnicode(const QString& text)
+{
+    return Convert("GBK", "UTF-16LE", reinterpret_cast<const char*>(text.utf16()),
+                   static_cast<size_t>(text.size()) * 2, 2, "?", 1);
+}
+
+QString ToUnicode(std::string_view bytes)
+{
+    const std::string wide = Convert("UTF-16LE", "GBK", bytes.data(), bytes.size(), 1, "?\0", 2);
+    return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size() / 2));
+}
+
+QString RoundTrip(const QString& text)
+{
+    return ToUnicode(FromUnicode(text));
+}
+
+} // namespace AnsiCodePage

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// Where the tests' private MariaDB listens (written by mariadb.sh start).
+struct TestServer {
+    QString host;
+    QString port;
+    QString user;
+    QString password;
+    QString socket;
+    bool valid = false;
+
+    static TestServer Load();
+};

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Starts or stops a private MariaDB for the tests.
+#   mariadb.sh start DIR   creates DIR, starts mariadbd on 127.0.0.1 with a free
+#                          port, creates the test user and writes DIR/server.env
+#   mariadb.sh stop DIR    shuts the server down and waits until it has gone
+set -euo pipefail
+cmd=${1:?start or stop}
+dir=${2:?state directory}
+user=velmora
+pass='Vel;mora{pw'
+
+find_tool() { for n in "$@"; do command -v "$n" >/dev/null 2>&1 && { command -v "$n"; return; }; done; return 1; }
+
+stop() {
+    [ -f "$dir/server.pid" ] || return 0
+    local pid; pid=$(cat "$dir/server.pid")
+    if kill -0 "$pid" 2>/dev/null; then
+        "$(find_tool mariadb-admin mysqladmin)" --no-defaults --socket="$dir/mysqld.sock" -uroot shutdown >/dev/null 2>&1 || kill "$pid" 2>/dev/null || true
+        for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+        kill -9 "$pid" 2>/dev/null || true
+    fi
+    rm -f "$dir/server.pid"
+}
+
+case "$cmd" in
+start)
+    stop
+    rm -rf "$dir/data"
+    mkdir -p "$dir/data"
+    installdb=$(find_tool mariadb-install-db mysql_install_db)
+    server=$(find_tool mariadbd mysqld || echo /usr/sbin/mariadbd)
+    [ -x "$server" ] || server=/usr/sbin/mariadbd
+    "$installdb" --no-defaults --user=root --datadir="$dir/data" --auth-root-authentication-method=normal \
+        --skip-test-db >"$dir/install.log" 2>&1
+    # A port nobody listens on; never 3306, which a packaged server may hold.
+    while :; do
+        port=$((20000 + RANDOM % 40000))
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+    done
+    "$server" --no-defaults --user=root --datadir="$dir/data" --socket="$dir/mysqld.sock" \
+        --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/mysqld.pid" \
+        --skip-name-resolve --innodb-buffer-pool-size=32M --log-error="$dir/error.log" &
+    echo $! >"$dir/server.pid"
+    client=$(find_tool mariadb mysql)
+    for _ in $(seq 1 300); do
+        "$client" --no-defaults --socket="$dir/mysqld.sock" -uroot -e 'select 1' >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    "$client" --no-defaults --socket="$dir/mysqld.sock" -uroot <<SQL
+CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$pass';
+CREATE USER '$user'@'localhost' IDENTIFIED BY '$pass';
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
+GRANT ALL PRIVILEGES ON *.* TO '$user'@'localhost' WITH GRANT OPTION;
+FLUSH PRIVILEGES;
+SQL
+    cat >"$dir/server.env" <<ENV
+VELMORA_DB_HOST=127.0.0.1
+VELMORA_DB_PORT=$port
+VELMORA_DB_USER=$user
+VELMORA_DB_PASS=$pass
+VELMORA_DB_SOCKET=$dir/mysqld.sock
+ENV
+    echo "MariaDB on 127.0.0.1:$port"
+    ;;
+stop) stop ;;
+*) echo "usage: $0 start|stop DIR" >&2; exit 2 ;;
+esac

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "catalog/DbKind.h"
+
+#include <QString>
+
+// Query kinds of BuildCatalogQuery.
+enum CatalogQueryKind : int { kQueryDatabases = 0, kQueryTables = 1, kQueryColumns = 2 };
+
+// Yields one row when the server keeps descriptions in sysproperties
+// (kind 0); otherwise the sys.extended_properties forms apply (kind 1).
+inline const QString kCatalogProbe = QStringLiteral("select 1 from sysobjects where [name] = 'sysproperties'");
+
+// The catalog statement for a query kind and server kind; the empty text
+// for a query kind or server kind it does not know. The table name is used
+// by the column query, the database name by the MySQL table and column
+// queries. noBackslashEscapes tells whether the MySQL session has
+// NO_BACKSLASH_ESCAPES in its sql_mode, which changes how names are quoted.
+//
+// Result columns: databases "name" (MySQL: column 0); tables "name",
+// "extpro" (MySQL: 0, 1); columns "name", "type", "length", "dec", "null",
+// "key", "auto", "default", "desc" (MySQL: 0 to 8). "null", "key" and
+// "auto" hold "√" for yes and the empty text for no.
+QString BuildCatalogQuery(int queryKind, const QString& table, const QString& database, DbKind kind,
+                          bool noBackslashEscapes = false);

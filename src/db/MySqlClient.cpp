@@ -1,0 +1,143 @@
+#include "db/MySqlClient.h"
+
+namespace {
+
+void InitLibraryOnce()
+{
+    // mysql_server_init is not thread-safe; a function-local static is.
+    static const int result = mysql_server_init(0, nullptr, nullptr);
+    (void)result;
+}
+
+} // namespace
+
+CMySqlClient::CMySqlClient()
+{
+    InitLibraryOnce();
+    InitHandle();
+}
+
+CMySqlClient::~CMySqlClient()
+{
+    ReplaceResult(nullptr);
+    mysql_close(&m_handle);
+}
+
+void CMySqlClient::InitHandle()
+{
+    mysql_init(&m_handle);
+    // "set names gbk" before each statement switches the connection to GBK.
+    mysql_options(&m_handle, MYSQL_SET_CHARSET_NAME, "utf8");
+    m_handleUsed = false;
+    m_connected = false;
+}
+
+void CMySqlClient::SetConnectParams(const std::string& host, const std::string& user, const std::string& password,
+                                    const std::string& database, std::uint32_t port)
+{
+    m_connectHost = host;
+    m_connectUser = user;
+    m_connectPasswd = password;
+    m_connectDb = database;
+    m_connectPort = port;
+}
+
+bool CMySqlClient::Connect()
+{
+    if (m_handleUsed) {
+        mysql_close(&m_handle);
+        InitHandle();
+    }
+    m_handleUsed = true;
+    const char* database = m_connectDb.empty() ? nullptr : m_connectDb.c_str();
+    if (!mysql_real_connect(&m_handle, m_connectHost.c_str(), m_connectUser.c_str(), m_connectPasswd.c_str(),
+                            database, m_connectPort, nullptr, 0)) {
+        CaptureError();
+        return false;
+    }
+    m_connected = true;
+    return true;
+}
+
+void CMySqlClient::Close()
+{
+    // The result is client memory and stays readable after the close.
+    mysql_close(&m_handle);
+    InitHandle();
+}
+
+bool CMySqlClient::Query(const std::string& statement)
+{
+    static const std::string setNames = "set names gbk";
+    mysql_real_query(&m_handle, setNames.data(), setNames.size());
+
+    if (mysql_real_query(&m_handle, statement.data(), statement.size()) != 0) {
+        CaptureError();
+        return false;
+    }
+    MYSQL_RES* result = mysql_store_result(&m_handle);
+    // A statement without a result set yields null with no error; a null with
+    // columns expected means the rows never arrived.
+    if (!result && mysql_field_count(&m_handle) != 0) {
+        CaptureError();
+        return false;
+    }
+    ReplaceResult(result);
+    return true;
+}
+
+void CMySqlClient::ReplaceResult(MYSQL_RES* result)
+{
+    if (m_result)
+        mysql_free_result(m_result);
+    m_result = result;
+    m_rows.clear();
+    m_lengths.clear();
+    m_columns = 0;
+    if (!m_result)
+        return;
+
+    m_columns = mysql_num_fields(m_result);
+    const auto count = static_cast<std::size_t>(mysql_num_rows(m_result));
+    m_rows.reserve(count);
+    m_lengths.reserve(count * m_columns);
+    // The rows of a stored result live until mysql_free_result; the lengths
+    // array is reused by each fetch, so it is copied.
+    while (MYSQL_ROW row = mysql_fetch_row(m_result)) {
+        m_rows.push_back(row);
+        const unsigned long* lengths = mysql_fetch_lengths(m_result);
+        m_lengths.insert(m_lengths.end(), lengths, lengths + m_columns);
+    }
+}
+
+int CMySqlClient::RowCount() const
+{
+    return static_cast<int>(m_rows.size());
+}
+
+std::string CMySqlClient::GetValue(int row, int column) const
+{
+    if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= m_rows.size()
+        || static_cast<unsigned int>(column) >= m_columns)
+        return {};
+    const char* field = m_rows[static_cast<std::size_t>(row)][column];
+    if (!field)
+        return {};
+    return std::string(field, m_lengths[static_cast<std::size_t>(row) * m_columns + static_cast<std::size_t>(column)]);
+}
+
+bool CMySqlClient::NoBackslashEscapes() const
+{
+    if (!m_connected)
+        return false;
+    unsigned int status = 0;
+    if (mariadb_get_infov(const_cast<MYSQL*>(&m_handle), MARIADB_CONNECTION_SERVER_STATUS, &status) != 0)
+        return false;
+    return (status & SERVER_STATUS_NO_BACKSLASH_ESCAPES) != 0;
+}
+
+void CMySqlClient::CaptureError()
+{
+    m_errorCode = mysql_errno(&m_handle);
+    m_errorText = mysql_error(&m_handle);
+}

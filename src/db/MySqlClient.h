@@ -1,0 +1,71 @@
+#pragma once
+
+#include <mysql.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The one MySQL connection of the program: a libmariadb handle plus the
+// buffered result of the last successful statement. Text goes in and out as
+// bytes in the connection's character set; every statement is preceded by
+// "set names gbk", so those bytes are GBK.
+//
+// Used by one thread at a time; nothing here locks.
+class CMySqlClient
+{
+public:
+    CMySqlClient();
+    virtual ~CMySqlClient();
+
+    CMySqlClient(const CMySqlClient&) = delete;
+    CMySqlClient& operator=(const CMySqlClient&) = delete;
+
+    // Copies the texts, so callers need not keep theirs alive. An empty
+    // database selects none; port 0 lets the library pick its default.
+    void SetConnectParams(const std::string& host, const std::string& user, const std::string& password,
+                          const std::string& database, std::uint32_t port);
+    bool Connect();
+    void Close();
+
+    // False on failure, with the error members set to this statement's error
+    // and the previous result left current.
+    bool Query(const std::string& statement);
+
+    int RowCount() const;
+    // The field's bytes; "" for NULL and for a row or column out of range.
+    std::string GetValue(int row, int column) const;
+
+    // Whether the open connection's sql_mode holds NO_BACKSLASH_ESCAPES, as
+    // the server reported it with its last reply; false when not connected.
+    bool NoBackslashEscapes() const;
+
+    void CaptureError();
+
+    // Last failure of Connect or Query; a success leaves them as they were.
+    std::uint32_t m_errorCode = 0;
+    std::string m_errorText = "ok";
+
+    std::string m_connectHost;
+    std::string m_connectUser;
+    std::string m_connectPasswd;
+    std::string m_connectDb;
+    std::uint32_t m_connectPort = 0;
+
+    MYSQL m_handle;
+    MYSQL_RES* m_result = nullptr;
+
+private:
+    // libmariadb leaves a handle unusable after mysql_close and holds
+    // allocations after any connect attempt, so the handle is closed and
+    // initialised afresh before a connect that follows another attempt.
+    void InitHandle();
+    void ReplaceResult(MYSQL_RES* result);
+
+    bool m_handleUsed = false;
+    bool m_connected = false;
+    // Rows and field lengths of m_result, kept so a value costs O(1).
+    std::vector<MYSQL_ROW> m_rows;
+    std::vector<unsigned long> m_lengths;
+    unsigned int m_columns = 0;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <exception>
+#include <memory>
+
+// A failing ODBC call. The description is what the driver and the server
+// said, every diagnostic record's text unchanged, one per line; empty when
+// the call left no diagnostics. The window shows it alone.
+class COdbcError : public std::exception
+{
+public:
+    explicit COdbcError(QString description, QString sqlState = {});
+
+    // Collects the diagnostic records of an ODBC handle (handleType is one of
+    // the SQL_HANDLE_* values).
+    static COdbcError FromDiagnostics(short handleType, void* handle);
+
+    const QString& Description() const { return m_description; }
+    // SQLSTATE of the first record, empty when there was none.
+    const QString& SqlState() const { return m_sqlState; }
+    const char* what() const noexcept override { return m_what.constData(); }
+
+private:
+    QString m_description;
+    QString m_sqlState;
+    QByteArray m_what;
+};
+
+// One ODBC connection (the part of an ADO connection the tool uses). Opened
+// for one operation and closed again; used by one thread at a time.
+class COdbcConnection
+{
+public:
+    // Null when the ODBC environment cannot be allocated.
+    static std::unique_ptr<COdbcConnection> Create();
+    ~COdbcConnection();
+    COdbcConnection(const COdbcConnection&) = delete;
+    COdbcConnection& operator=(const COdbcConnection&) = delete;
+
+    // Connects without prompting. Throws COdbcError.
+    void Open(const QString& connectionString);
+    // Runs a statement and discards whatever it returns. Throws COdbcError.
+    void Execute(const QString& statement);
+    // 0 closed, 1 open, as ADO's adStateClosed and adStateOpen.
+    int State() const { return m_dbc ? 1 : 0; }
+    // Does nothing when already closed.
+    void Close();
+
+    // The SQLHDBC while open, otherwise null.
+    void* NativeHandle() const { return m_dbc; }
+
+private:
+    explicit COdbcConnection(void* environment) : m_env(environment) {}
+
+    void* m_env;
+    void* m_dbc = nullptr;
+};
+
+namespace OdbcMessages {
+// ADO's texts for calls on an object in the wrong state.
+QString ObjectOpen();
+QString ObjectClosed();
+QString NoCurrentRecord();
+} // namespace OdbcMessages

@@ -8,7 +8,7 @@
 class CPasswordCodec
 {
 public:
-    static constexpr std::uint16_t kSeed = 0; // the helper picks the real value
+    static constexpr std::uint16_t kSeed = 0xA7C3;
 
     QString Encode(const QString& text, std::uint16_t seed) const;
     QString Decode(const QString& letters, std::uint16_t seed) const;

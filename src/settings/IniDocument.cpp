@@ -1,0 +1,109 @@
+#include "settings/IniDocument.h"
+
+#include "settings/IniLine.h"
+
+namespace {
+
+bool SameName(QStringView a, QStringView b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+CIniDocument CIniDocument::FromBytes(const QByteArray& bytes)
+{
+    CIniDocument document;
+    document.m_encoding = IniText::Detect(bytes);
+    const qsizetype bomSize = IniText::Bom(document.m_encoding).size();
+    const QList<IniText::RawLine> raw = IniText::SplitLines(QByteArrayView(bytes).sliced(bomSize),
+                                                           document.m_encoding);
+    const QStringList texts = IniText::DecodeLines(raw, document.m_encoding);
+    document.m_lines.reserve(raw.size());
+    for (qsizetype i = 0; i < raw.size(); ++i)
+        document.m_lines.append({raw[i].bytes, raw[i].end, texts[i]});
+    // New lines end the way the file's first line does.
+    if (!raw.isEmpty() && !raw.front().end.isEmpty())
+        document.m_lineEnd = raw.front().end;
+    else
+        document.m_lineEnd = IniText::Encode(QStringLiteral("\n"), document.m_encoding);
+    return document;
+}
+
+QByteArray CIniDocument::ToBytes() const
+{
+    QByteArray bytes = IniText::Bom(m_encoding);
+    for (const Line& line : m_lines) {
+        bytes += line.bytes;
+        bytes += line.end;
+    }
+    return bytes;
+}
+
+qsizetype CIniDocument::FindSection(const QString& section) const
+{
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const auto name = IniLine::SectionName(m_lines[i].text);
+        if (name && SameName(*name, section))
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QString> CIniDocument::Value(const QString& section, const QString& key) const
+{
+    const qsizetype header = FindSection(section);
+    if (header < 0)
+        return std::nullopt;
+    for (qsizetype i = header + 1; i < m_lines.size(); ++i) {
+        if (IniLine::SectionName(m_lines[i].text))
+            break;
+        const auto entry = IniLine::SplitKey(m_lines[i].text);
+        if (entry && SameName(entry->key, key))
+            return entry->value.toString();
+    }
+    return std::nullopt;
+}
+
+void CIniDocument::InsertLine(qsizetype index, const QString& text)
+{
+    // The line before may be the file's last, unterminated one; in UTF-16 it
+    // may even end in half a unit, which would shift every unit after it.
+    if (index > 0 && m_lines[index - 1].end.isEmpty()) {
+        Line& last = m_lines[index - 1];
+        if (m_encoding == IniText::Encoding::Utf16Le && last.bytes.size() % 2 != 0)
+            last.bytes += '\0';
+        last.end = m_lineEnd;
+    }
+    m_lines.insert(index, {IniText::Encode(text, m_encoding), m_lineEnd, text});
+}
+
+void CIniDocument::SetValue(const QString& section, const QString& key, const QString& value)
+{
+    const qsizetype header = FindSection(section);
+    if (header < 0) {
+        InsertLine(m_lines.size(), u'[' + section + u']');
+        InsertLine(m_lines.size(), key + u'=' + value);
+        return;
+    }
+    qsizetype lastKey = header;
+    for (qsizetype i = header + 1; i < m_lines.size(); ++i) {
+        Line& line = m_lines[i];
+        if (IniLine::SectionName(line.text))
+            break;
+        const auto entry = IniLine::SplitKey(line.text);
+        if (!entry)
+            continue;
+        if (SameName(entry->key, key)) {
+            // Keep the key as spelt and the spacing around '=' as they were.
+            const qsizetype valueStart = IniText::ValueStart(line.bytes, m_encoding);
+            if (valueStart < 0)
+                return;
+            line.bytes = line.bytes.first(valueStart) + IniText::Encode(value, m_encoding);
+            line.text = IniText::Decode(line.bytes, m_encoding);
+            return;
+        }
+        lastKey = i;
+    }
+    InsertLine(lastKey + 1, key + u'=' + value);
+}

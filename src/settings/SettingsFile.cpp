@@ -1,0 +1,145 @@
+#include "settings/SettingsFile.h"
+
+#include "settings/IniDocument.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <mutex>
+
+namespace {
+
+// What the private-profile read returns for a missing key; a stored value
+// equal to it counts as missing too.
+const QString kMissing = QStringLiteral("_?_NULL_|_");
+
+// A read returns what a buffer of 260 UTF-16 units holds.
+constexpr qsizetype kMaxValueLength = 259;
+
+// Larger files are not settings files; they are neither parsed nor rewritten.
+constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+
+// The connect worker writes while the window thread paints with reads; each
+// read-modify-write of the file must not interleave with another.
+std::mutex& FileMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+enum class FileState { Missing, Loaded, Unusable };
+
+struct LoadedFile {
+    FileState state = FileState::Missing;
+    CIniDocument document;
+};
+
+LoadedFile Load(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return {};
+    if (!info.isFile() || info.size() > kMaxFileSize)
+        return {FileState::Unusable, {}};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {FileState::Unusable, {}};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {FileState::Unusable, {}};
+    return {FileState::Loaded, CIniDocument::FromBytes(bytes)};
+}
+
+// The read-only mark counts for every user, root included, as the file
+// attribute it stands for does.
+bool MayReplace(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return true;
+    const auto writeBits = QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther;
+    return info.isWritable() && (info.permissions() & writeBits);
+}
+
+// A line break inside a name or value would start a line of its own.
+QString OneLine(QString text)
+{
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+// The file is replaced only by a complete new copy, so a failed write (disk
+// full, folder not writable) leaves the old settings as they were. A file
+// that exists but could not be read is never replaced: its content is unknown.
+void Store(const QString& path, LoadedFile& loaded, const QString& section, const QString& key,
+           const QString& value)
+{
+    if (loaded.state == FileState::Unusable || !MayReplace(path))
+        return;
+    loaded.document.SetValue(OneLine(section), OneLine(key), OneLine(value));
+    // QSaveFile takes a short write (file size limit, full disk) for success,
+    // and a buffered write hides it; unbuffered, the count tells. Only a
+    // complete copy may replace the old file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return;
+    const QByteArray bytes = loaded.document.ToBytes();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
+}
+
+// The private-profile rule: matching quotes stripped, then cut to the buffer.
+QString ProfileString(const QString& stored)
+{
+    QString value = stored;
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
+        && value.back() == value.front())
+        value = value.sliced(1, value.size() - 2);
+    if (value.size() > kMaxValueLength) {
+        qsizetype length = kMaxValueLength;
+        // Never keep half of a surrogate pair.
+        if (value[length - 1].isHighSurrogate())
+            --length;
+        value.truncate(length);
+    }
+    return value;
+}
+
+} // namespace
+
+QString CSettingsFile::FullPath(const QString& fileName) const
+{
+    if (fileName.contains(u'/') || fileName.contains(u'\\'))
+        return fileName;
+    // Resolved at every call: the working directory may change between calls.
+    return QDir(QDir::currentPath()).filePath(fileName);
+}
+
+QString CSettingsFile::Read(const QString& fileName, const QString& section, const QString& key,
+                            const QString& defaultValue) const
+{
+    const QString path = FullPath(fileName);
+    const std::lock_guard lock(FileMutex());
+    LoadedFile loaded = Load(path);
+    QString value = ProfileString(loaded.document.Value(section, key).value_or(kMissing)).trimmed();
+    if (value == kMissing) {
+        value = defaultValue == kMissing ? QString() : defaultValue;
+        Store(path, loaded, section, key, value);
+    }
+    return value;
+}
+
+void CSettingsFile::Write(const QString& fileName, const QString& section, const QString& key,
+                          const QString& value) const
+{
+    const QString path = FullPath(fileName);
+    const std::lock_guard lock(FileMutex());
+    LoadedFile loaded = Load(path);
+    Store(path, loaded, section, key, value);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/MySqlClient.h"
 #include "settings/PasswordCodec.h"
 #include "settings/SettingsFile.h"
 
@@ -11,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class COdbcConnection;
+class COdbcRecordset;
 class CStatusLabel;
 class QComboBox;
 class QLineEdit;
@@ -49,7 +52,13 @@ public:
 
     QWidget* Control(int id) const;
 
-    // Start-up and closing.
+    // Make the SQL Server connection objects at start-up; null means the
+    // object could not be created. Tests replace them before the first show.
+    using ConnectionFactory = std::function<std::unique_ptr<COdbcConnection>()>;
+    using RecordsetFactory = std::function<std::unique_ptr<COdbcRecordset>()>;
+    void SetStartupFactories(ConnectionFactory connection, RecordsetFactory recordset);
+
+    // Start-up and closing. OnInitDialog runs when the window is first shown.
     bool OnInitDialog();
     void InitWindowState();
     void LoadServerHistory();
@@ -63,7 +72,10 @@ public:
     void LoadFields();
     void StoreFields();
 
-    // Server choice and connection controls.
+    // Server choice and connection controls. WireServerChoice connects the
+    // server and kind boxes to their handlers; the constructor calls it once
+    // the controls exist.
+    void WireServerChoice();
     void EnableConnectionControls(bool enable);
     void ApplyServerChoice(bool typed);
     void OnServerSelected();
@@ -95,6 +107,9 @@ public:
     QIcon m_hIcon;
     CStatusLabel* m_statusLabel = nullptr;
     QList<QIcon> m_imageList;
+    std::unique_ptr<COdbcConnection> m_connection;
+    std::unique_ptr<COdbcRecordset> m_recordset;
+    CMySqlClient m_mysql;
     int m_kind = 1;
     QString m_exportFile;
     int m_serverEdited = 0;
@@ -113,11 +128,14 @@ public:
     QString m_columnDesc;
     CPasswordCodec m_codec;
     CSettingsFile m_settings;
-    QString m_settingsPath;
+    QString m_settingsPath = QStringLiteral("Pell.ini");
     QString m_database;
     QString m_table;
     QString m_column;
     QString m_server;
+
+public:
+    void setVisible(bool visible) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -125,5 +143,18 @@ protected:
     void reject() override;
 
 private:
+    void CreateControls();
+    void SetListStyles();
+    void InsertListColumns();
+
     MessageAnswerer m_answerer;
+    ConnectionFactory m_makeConnection;
+    RecordsetFactory m_makeRecordset;
+    bool m_initDone = false;
+    bool m_exitRequested = false;
+
+    // Server choice: context of its signal connections. It goes with the
+    // members, before the dialog's destructor hides the window, which ends
+    // the server box's editing once more.
+    QObject m_serverChoiceScope;
 };

@@ -1,7 +1,8 @@
-#include <QApplication>
+#include "app/SchemaApp.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication app(argc, argv);
+    CSchemaApp app(argc, argv);
+    app.InitInstance();
     return 0;
 }

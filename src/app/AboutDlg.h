@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QDialog>
+
+// The about box: the application icon, the name and version, and OK.
+class CAboutDlg : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit CAboutDlg(QWidget* parent = nullptr);
+};

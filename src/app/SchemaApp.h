@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QApplication>
+
+class QTranslator;
+
+// The application object: runs the main window modally and ends when it
+// closes.
+class CSchemaApp : public QApplication
+{
+    Q_OBJECT
+public:
+    CSchemaApp(int& argc, char** argv);
+
+    // Returns false: there is nothing left to run once the window has closed.
+    bool InitInstance();
+
+    // Loads Qt's own Chinese texts (OK, Yes, No) into the translator.
+    static bool LoadQtTranslation(QTranslator& translator);
+};

@@ -23,13 +23,13 @@ QString FormatTrace(QStringView format, std::initializer_list<TraceArg> args)
     auto next = args.begin();
     for (qsizetype i = 0; i < format.size(); ++i) {
         const QChar c = format[i];
-        const QChar spec = i + 1 < format.size() ? format[i + 1] : QChar();
-        if (c != u'%' || (spec != u'%' && spec != u's' && spec != u'd')) {
+        const QChar conversion = i + 1 < format.size() ? format[i + 1] : QChar();
+        if (c != u'%' || (conversion != u'%' && conversion != u's' && conversion != u'd')) {
             text += c;
             continue;
         }
         ++i;
-        if (spec == u'%')
+        if (conversion == u'%')
             text += u'%';
         else if (next != args.end())
             text += ArgText(*next++);

@@ -52,9 +52,10 @@ void CRowColourDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         ? RowColours{kSelectedText, kSelectedBack}
         : ReadRowColours(*m_settings, *m_settingsPath, m_prefix, row);
 
-    // The style draws icon, text, alignment and focus as usual; only the
-    // colours are ours, so the style must not paint its own highlight.
-    opt.state &= ~QStyle::State_Selected;
+    // The style draws icon, text and alignment; the colours are ours, so it
+    // must paint no highlight of its own: some styles tint the whole current
+    // or hovered row. The current row gets a dotted frame instead.
+    opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
     opt.backgroundBrush = ToQColor(colours.background);
     opt.palette.setColor(QPalette::Text, ToQColor(colours.text));
     const QWidget* widget = opt.widget;
@@ -65,5 +66,9 @@ void CRowColourDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setPen(kGridLine);
     painter->drawLine(opt.rect.bottomLeft(), opt.rect.bottomRight());
     painter->drawLine(opt.rect.topRight(), opt.rect.bottomRight());
+    if (option.state & QStyle::State_HasFocus) {
+        painter->setPen(QPen(ToQColor(colours.text), 1, Qt::DotLine));
+        painter->drawRect(opt.rect.adjusted(0, 0, -1, -1));
+    }
     painter->restore();
 }

@@ -25,6 +25,7 @@ class TestRowColours : public QObject
     {
         auto list = std::make_unique<QTreeWidget>();
         list->setColumnCount(2);
+        list->setAllColumnsShowFocus(true);
         list->resize(300, 300);
         new CRowColourDelegate(&m_settings, &m_path, prefix, list.get());
         while (rows-- > 0)
@@ -83,6 +84,9 @@ private slots:
         const auto list = ShownList(4);
         QVERIFY(list);
         list->topLevelItem(3)->setSelected(true);
+        // The focused list's current row keeps its own colours too.
+        list->setCurrentItem(list->topLevelItem(1), 0, QItemSelectionModel::NoUpdate);
+        list->setFocus();
         struct Row { const char* name; ColorRef back; ColorRef text; };
         const Row rows[] = {
             {"row 0: a word paints black", kBlack, kBlack},

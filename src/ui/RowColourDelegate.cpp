@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QTreeWidget>
 
@@ -14,6 +15,29 @@ namespace {
 
 // Grid lines in the grey a report list draws them with.
 const QColor kGridLine(0xF0, 0xF0, 0xF0);
+
+// Some styles (Fusion among them) fill a focus frame with a translucent
+// highlight, which would tint the current row over its configured colours;
+// in the lists a focus frame is a dotted outline only.
+class OutlineFocusStyle : public QProxyStyle
+{
+public:
+    explicit OutlineFocusStyle(QWidget* list) : QProxyStyle(list->style()->name()) { setParent(list); }
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override
+    {
+        if (element != PE_FrameFocusRect) {
+            QProxyStyle::drawPrimitive(element, option, painter, widget);
+            return;
+        }
+        painter->save();
+        painter->setPen(QPen(option->palette.color(QPalette::Text), 1, Qt::DotLine));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(option->rect.adjusted(0, 0, -1, -1));
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -26,6 +50,7 @@ CRowColourDelegate::CRowColourDelegate(const CSettingsFile* settings, const QStr
     , m_list(list)
 {
     list->setItemDelegate(this);
+    list->setStyle(new OutlineFocusStyle(list));
 }
 
 int CRowColourDelegate::FirstSelectedRow() const
@@ -52,10 +77,9 @@ void CRowColourDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         ? RowColours{kSelectedText, kSelectedBack}
         : ReadRowColours(*m_settings, *m_settingsPath, m_prefix, row);
 
-    // The style draws icon, text and alignment; the colours are ours, so it
-    // must paint no highlight of its own: some styles tint the whole current
-    // or hovered row. The current row gets a dotted frame instead.
-    opt.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
+    // The style draws icon, text, alignment and focus frame; the colours are
+    // ours, so it must paint no selection or hover highlight of its own.
+    opt.state &= ~(QStyle::State_Selected | QStyle::State_MouseOver);
     opt.backgroundBrush = ToQColor(colours.background);
     opt.palette.setColor(QPalette::Text, ToQColor(colours.text));
     const QWidget* widget = opt.widget;
@@ -66,9 +90,5 @@ void CRowColourDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->setPen(kGridLine);
     painter->drawLine(opt.rect.bottomLeft(), opt.rect.bottomRight());
     painter->drawLine(opt.rect.topRight(), opt.rect.bottomRight());
-    if (option.state & QStyle::State_HasFocus) {
-        painter->setPen(QPen(ToQColor(colours.text), 1, Qt::DotLine));
-        painter->drawRect(opt.rect.adjusted(0, 0, -1, -1));
-    }
     painter->restore();
 }

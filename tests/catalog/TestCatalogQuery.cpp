@@ -1,4 +1,6 @@
 #include "catalog/CatalogQuery.h"
+#include "catalog/SqlQuote.h"
+#include "db/AnsiCodePage.h"
 
 #include <QTest>
 
@@ -6,9 +8,9 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The fixed heads of the column statements, written out once; every row
-// still compares the whole statement.
-const QString kMySqlColumnsHead =
+// Shared parts of the statements; every row still compares the whole statement.
+const QString kMySqlTables = u"SELECT TABLE_NAME,TABLE_COMMENT from information_schema.`TABLES` where TABLE_SCHEMA = "_s;
+const QString kMySqlColumns =
     u"SELECT COLUMN_NAME as 'name' ,DATA_TYPE as 'type'"
     ",CASE CHARACTER_MAXIMUM_LENGTH IS NULL WHEN TRUE THEN NUMERIC_PRECISION ELSE CHARACTER_MAXIMUM_LENGTH END as 'length'"
     ",CASE NUMERIC_SCALE IS NULL WHEN TRUE THEN '' ELSE NUMERIC_SCALE END as 'dec'"
@@ -17,8 +19,7 @@ const QString kMySqlColumnsHead =
     ",CASE EXTRA WHEN 'auto_increment' THEN '\u221A' ELSE '' END as 'auto'"
     ",COLUMN_DEFAULT as 'default',COLUMN_COMMENT as 'desc'"
     " from information_schema.`COLUMNS` where TABLE_SCHEMA='"_s;
-
-const QString kSqlServerColumnsHead =
+const QString kSqlServerColumns =
     u"SELECT [name]=C.[name],[type]=T.[name],"
     "[length]=COLUMNPROPERTY(C.[id],C.[name],'PRECISION'),"
     "[dec]=isnull(COLUMNPROPERTY(C.[id],C.[name],'Scale'),0),"
@@ -31,27 +32,14 @@ const QString kSqlServerColumnsHead =
     "FROM syscolumns C left JOIN systypes T on C.[xusertype]=T.[xusertype] "
     "inner JOIN sysobjects D on C.[id]=D.[id] and D.[xtype]='U' and D.[name]<>'dtproperties' "
     "left JOIN syscomments CM on C.[cdefault]=CM.[id] "_s;
-
-const QString kSysPropertiesColumnJoin =
+const QString kSysPropertiesJoin =
     u"left JOIN sysproperties ETP on C.[id]=ETP.[id] and C.[colid]=ETP.[smallid] and ETP.[name]='MS_Description' "_s;
-const QString kExtendedPropertiesColumnJoin =
+const QString kExtendedPropertiesJoin =
     u"left JOIN sys.extended_properties ETP ON ETP.[major_id]=C.[id] AND ETP.[minor_id]=C.[colid] "
     "AND ETP.[class]=1 AND ETP.[name]='MS_Description' "_s;
-
-const QString kSqlServerDatabases =
-    u"SELECT [name] FROM sysdatabases WHERE [name] NOT IN "
-    "('master','msdb','model','tempdb','ReportServer','ReportServerTempDB')"_s;
-
-const QString kSysPropertiesTables =
-    u"SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')) "
-    "FROM sysobjects T LEFT JOIN sysproperties G on T.[id]=G.[id] AND G.[smallid]=0 AND G.[type]=3 "
-    "AND G.[name]='MS_Description' "
-    "WHERE T.[xtype]='U' AND T.[name]<>'dtproperties'"_s;
-const QString kExtendedPropertiesTables =
-    u"SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')) "
-    "FROM sys.sysobjects T LEFT JOIN sys.extended_properties G ON (T.[id]=G.[major_id] "
-    "AND G.[minor_id] = 0 AND G.[class]=1 AND G.[name]='MS_Description') "
-    "WHERE T.[xtype]='U'"_s;
+const QString kSqlServerDatabases = u"SELECT [name] FROM sysdatabases WHERE [name] NOT IN "
+                                    "('master','msdb','model','tempdb','ReportServer','ReportServerTempDB')"_s;
+const QString kTablesHead = u"SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')) "_s;
 
 } // namespace
 
@@ -67,86 +55,42 @@ private slots:
         QTest::addColumn<QString>("database");
         QTest::addColumn<bool>("noBackslashEscapes");
         QTest::addColumn<QString>("expected");
-
-        const QString t = u"orders"_s;
-        const QString d = u"shop"_s;
-
+        const QString t = u"orders"_s, d = u"shop"_s;
         QTest::newRow("sysproperties_databases") << 0 << 0 << t << d << false << kSqlServerDatabases;
         QTest::newRow("extended_properties_databases") << 0 << 1 << t << d << false << kSqlServerDatabases;
         QTest::newRow("mysql_databases") << 0 << 2 << t << d << false
                                          << u"select SCHEMA_NAME from information_schema.SCHEMATA"_s;
-
-        // Only the table's own MS_Description joins: a table with other or
-        // column-level properties keeps exactly one row.
+        // Only the table's own MS_Description joins, so a table keeps exactly one row.
         QTest::newRow("sysproperties_tables")
             << 1 << 0 << t << d << false
-            << kSysPropertiesTables;
+            << kTablesHead + u"FROM sysobjects T LEFT JOIN sysproperties G on T.[id]=G.[id] AND G.[smallid]=0 "
+                             "AND G.[type]=3 AND G.[name]='MS_Description' "
+                             "WHERE T.[xtype]='U' AND T.[name]<>'dtproperties'"_s;
         QTest::newRow("extended_properties_tables")
             << 1 << 1 << t << d << false
-            << kExtendedPropertiesTables;
-        QTest::newRow("mysql_tables")
-            << 1 << 2 << t << d << false
-            << u"SELECT TABLE_NAME,TABLE_COMMENT from information_schema.`TABLES` where TABLE_SCHEMA = 'shop'"_s;
-
-        QTest::newRow("sysproperties_columns") << 2 << 0 << t << d << false
-                                               << kSqlServerColumnsHead + kSysPropertiesColumnJoin
-                                                      + u"WHERE D.[name]='orders'"_s;
-        QTest::newRow("extended_properties_columns") << 2 << 1 << t << d << false
-                                                     << kSqlServerColumnsHead + kExtendedPropertiesColumnJoin
-                                                            + u"WHERE D.[name]='orders'"_s;
-        QTest::newRow("mysql_columns") << 2 << 2 << t << d << false
-                                       << kMySqlColumnsHead + u"shop' AND TABLE_NAME='orders'"_s;
-
-        // The table statements on SQL Server name no database, the column
-        // statement there no database either.
-        QTest::newRow("sysproperties_tables_ignore_database")
-            << 1 << 0 << t << u"x'y"_s << false
-            << kSysPropertiesTables;
-        QTest::newRow("extended_properties_columns_ignore_database")
-            << 2 << 1 << t << u"x'y"_s << false
-            << kSqlServerColumnsHead + kExtendedPropertiesColumnJoin + u"WHERE D.[name]='orders'"_s;
-
-        // Names with quotes and backslashes.
-        QTest::newRow("sysproperties_columns_quote") << 2 << 0 << u"o'brien\\x"_s << d << false
-                                                     << kSqlServerColumnsHead + kSysPropertiesColumnJoin
-                                                            + u"WHERE D.[name]='o''brien\\x'"_s;
-        QTest::newRow("extended_properties_columns_quote")
-            << 2 << 1 << u"it's"_s << d << true
-            << kSqlServerColumnsHead + kExtendedPropertiesColumnJoin + u"WHERE D.[name]='it''s'"_s;
-        QTest::newRow("mysql_tables_quote_backslash")
-            << 1 << 2 << t << u"a'b\\c"_s << false
-            << u"SELECT TABLE_NAME,TABLE_COMMENT from information_schema.`TABLES` where TABLE_SCHEMA = 'a''b\\\\c'"_s;
-        QTest::newRow("mysql_tables_quote_backslash_no_backslash_escapes")
-            << 1 << 2 << t << u"a'b\\c"_s << true
-            << u"SELECT TABLE_NAME,TABLE_COMMENT from information_schema.`TABLES` where TABLE_SCHEMA = 'a''b\\c'"_s;
-        QTest::newRow("mysql_columns_quote_backslash")
-            << 2 << 2 << u"t\\'"_s << u"d'"_s << false
-            << kMySqlColumnsHead + u"d''' AND TABLE_NAME='t\\\\'''"_s;
-        QTest::newRow("mysql_columns_quote_backslash_no_backslash_escapes")
-            << 2 << 2 << u"t\\'"_s << u"d'"_s << true
-            << kMySqlColumnsHead + u"d''' AND TABLE_NAME='t\\'''"_s;
-
-        QTest::newRow("mysql_columns_chinese") << 2 << 2 << u"用户表"_s << u"测试库"_s << false
-                                               << kMySqlColumnsHead + u"测试库' AND TABLE_NAME='用户表'"_s;
-        QTest::newRow("sysproperties_columns_chinese") << 2 << 0 << u"用户表"_s << d << false
-                                                       << kSqlServerColumnsHead + kSysPropertiesColumnJoin
-                                                              + u"WHERE D.[name]='用户表'"_s;
-        QTest::newRow("mysql_columns_empty_names") << 2 << 2 << QString() << QString() << false
-                                                   << kMySqlColumnsHead + u"' AND TABLE_NAME=''"_s;
+            << kTablesHead + u"FROM sys.sysobjects T LEFT JOIN sys.extended_properties G ON (T.[id]=G.[major_id] "
+                             "AND G.[minor_id] = 0 AND G.[class]=1 AND G.[name]='MS_Description') WHERE T.[xtype]='U'"_s;
+        // Quotes and backslashes in names: SQL Server doubles the quote only,
+        // MySQL the backslash too unless NO_BACKSLASH_ESCAPES is on.
+        QTest::newRow("mysql_tables") << 1 << 2 << t << u"a'b\\c"_s << false << kMySqlTables + u"'a''b\\\\c'"_s;
+        QTest::newRow("sysproperties_columns")
+            << 2 << 0 << u"o'brien\\x"_s << d << false
+            << kSqlServerColumns + kSysPropertiesJoin + u"WHERE D.[name]='o''brien\\x'"_s;
+        QTest::newRow("extended_properties_columns")
+            << 2 << 1 << t << d << false << kSqlServerColumns + kExtendedPropertiesJoin + u"WHERE D.[name]='orders'"_s;
+        QTest::newRow("mysql_columns") << 2 << 2 << u"t\\'"_s << u"d'"_s << false
+                                       << kMySqlColumns + u"d''' AND TABLE_NAME='t\\\\'''"_s;
+        QTest::newRow("mysql_tables_no_backslash_escapes")
+            << 1 << 2 << t << u"a'b\\c"_s << true << kMySqlTables + u"'a''b\\c'"_s;
+        QTest::newRow("mysql_columns_no_backslash_escapes") << 2 << 2 << u"t\\'"_s << u"d'"_s << true
+                                                            << kMySqlColumns + u"d''' AND TABLE_NAME='t\\'''"_s;
 
         // Unknown query kinds and server kinds yield nothing to run.
-        for (const int kind : {0, 1, 2}) {
-            for (const int queryKind : {3, -1}) {
-                const QByteArray name = "query_" + QByteArray::number(queryKind) + "_kind_" + QByteArray::number(kind);
-                QTest::newRow(name.constData()) << queryKind << kind << t << d << false << QString();
-            }
-        }
-        for (const int kind : {3, -1}) {
-            for (const int queryKind : {0, 1, 2}) {
-                const QByteArray name = "kind_" + QByteArray::number(kind) + "_query_" + QByteArray::number(queryKind);
-                QTest::newRow(name.constData()) << queryKind << kind << t << d << false << QString();
-            }
-        }
+        for (const int kind : {-1, 0, 1, 2, 3})
+            for (const int queryKind : {-1, 0, 1, 2, 3})
+                if (kind < 0 || kind > 2 || queryKind < 0 || queryKind > 2)
+                    QTest::addRow("unknown_query_%d_kind_%d", queryKind, kind) << queryKind << kind << t << d << false
+                                                                               << QString();
     }
     void statement()
     {
@@ -159,9 +103,16 @@ private slots:
         QCOMPARE(BuildCatalogQuery(queryKind, table, database, kind, noBackslashEscapes), expected);
     }
 
-    void probe()
+    void probe() { QCOMPARE(kCatalogProbe, u"select 1 from sysobjects where [name] = 'sysproperties'"_s); }
+
+    void escapeLiterals()
     {
-        QCOMPARE(kCatalogProbe, u"select 1 from sysobjects where [name] = 'sysproperties'"_s);
+        QCOMPARE(EscapeSqlServerLiteral(u"x' or '1'='1 \\"_s), u"x'' or ''1''=''1 \\"_s);
+        QCOMPARE(EscapeMySqlLiteral(u"x' or '1'='1 \\"_s), u"x'' or ''1''=''1 \\\\"_s);
+        QCOMPARE(EscapeMySqlLiteral(u"x' or '1'='1 \\"_s, true), u"x'' or ''1''=''1 \\"_s);
+        // GBK's 乗 is 0x81 0x5C: that byte stays single, a real backslash doubles.
+        const std::string bytes = AnsiCodePage::FromUnicode(EscapeMySqlLiteral(u"乗\\'"_s));
+        QCOMPARE(QByteArray::fromStdString(bytes), QByteArray("\x81\x5c\\\\''"));
     }
 };
 

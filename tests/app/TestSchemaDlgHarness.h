@@ -2,68 +2,140 @@
 
 #include "app/SchemaDlg.h"
 
-#include <QDir>
-#include <QFile>
-#include <QList>
-#include <QString>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 
+#include <functional>
 #include <memory>
 
-// One message the window asked the user, as the answerer saw it.
-struct RecordedMessage {
-    QString text;
-    QString caption;
-    unsigned style;
-};
+inline QStringList g_traces;
+inline QtMessageHandler g_otherMessages = nullptr;
 
-// Every test runs in a fresh folder, since the window reads and writes
-// Pell.ini in the working directory.
-class WorkingFolder
+inline void CaptureTrace(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-public:
-    WorkingFolder() : m_previous(QDir::currentPath())
-    {
-        QVERIFY(m_folder.isValid());
-        QVERIFY(QDir::setCurrent(m_folder.path()));
-    }
-    ~WorkingFolder() { QDir::setCurrent(m_previous); }
+    if (qstrcmp(context.category, "velmora.trace") == 0)
+        g_traces.append(message);
+    else
+        g_otherMessages(type, context, message);
+}
 
-    static void WriteSettings(const QByteArray& text)
+// The window shown in a fresh working folder (it keeps Pell.ini there), after
+// `beforeShow`. Messages are kept as "caption|style|text" and answered OK; one
+// left in `messages` fails the test.
+struct Window {
+    QTemporaryDir folder;
+    QStringList messages;
+    std::unique_ptr<CSchemaDlg> dlg;
+
+    explicit Window(const QByteArray& settings = {}, const std::function<void(CSchemaDlg&)>& beforeShow = {})
     {
+        QDir::setCurrent(folder.path());
         QFile file(QStringLiteral("Pell.ini"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-    static QByteArray ReadSettings()
-    {
-        QFile file(QStringLiteral("Pell.ini"));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-private:
-    QString m_previous;
-    QTemporaryDir m_folder;
-};
-
-// The window with an answerer that records every message and answers OK.
-struct RecordedWindow {
-    std::unique_ptr<CSchemaDlg> window = std::make_unique<CSchemaDlg>();
-    QList<RecordedMessage> messages;
-
-    RecordedWindow()
-    {
-        window->SetMessageAnswerer([this](const QString& text, const QString& caption, unsigned style) {
-            messages.append({text, caption, style});
+        if (!settings.isEmpty() && file.open(QIODevice::WriteOnly))
+            file.write(settings);
+        file.close();
+        dlg = std::make_unique<CSchemaDlg>();
+        dlg->SetMessageAnswerer([this](const QString& text, const QString& caption, unsigned style) {
+            messages.append(QStringLiteral("%1|0x%2|%3").arg(caption).arg(style, 0, 16).arg(text));
             return int(kIdOk);
         });
+        if (!g_otherMessages) {
+            g_otherMessages = qInstallMessageHandler(CaptureTrace);
+            QLoggingCategory::setFilterRules(QStringLiteral("velmora.trace.debug=true"));
+        }
+        g_traces.clear();
+        if (beforeShow)
+            beforeShow(*dlg);
+        dlg->show();
+        dlg->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
     }
-
-    // Shows the window, which runs its start-up.
-    bool Show()
+    ~Window()
     {
-        window->show();
-        return QTest::qWaitForWindowExposed(window.get());
+        dlg.reset();
+        QCOMPARE(messages, QStringList());
     }
+    CSchemaDlg* operator->() const { return dlg.get(); }
+    QLineEdit* Edit(int id) const { return qobject_cast<QLineEdit*>(dlg->Control(id)); }
 };
+
+// Enables the widget first: most controls start disabled.
+inline void Focus(QWidget* widget)
+{
+    widget->setEnabled(true);
+    widget->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(widget->hasFocus());
+}
+// "\t" types Tab, "\b" Backspace.
+inline void Keys(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
+inline void Type(QWidget* widget, const QString& text) { Focus(widget); Keys(text); }
+inline void Key(int key, Qt::KeyboardModifiers modifiers = {})
+{
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+}
+
+// A list's selected rows, "@", its current row.
+inline QString Marks(QTreeWidget* list)
+{
+    QStringList rows;
+    for (QTreeWidgetItem* item : list->selectedItems())
+        rows.append(QString::number(list->indexOfTopLevelItem(item)));
+    return rows.join(u',') + u'@' + QString::number(list->indexOfTopLevelItem(list->currentItem()));
+}
+
+// What scenario rows can expect. "fields": port|user|password|descriptions;
+// "enabled": those of the controls a connection touches; "selected": in the
+// focused field.
+inline QMap<QString, QString> State(const Window& w)
+{
+    QStringList history, fields, enabled, lists;
+    for (int i = 0; i < w->m_serverCombo->count(); ++i)
+        history.append(w->m_serverCombo->itemText(i));
+    for (int id : {1017, 1013, 1014, 1022, 1024})
+        fields.append(w.Edit(id)->text());
+    for (int id : {1000, 1001, 1002, 1003, 1004, 1006, 1013, 1014, 1015, 1017, 1020, 1021, 1022, 1024, 1030})
+        if (w->Control(id)->isEnabled())
+            enabled.append(QString::number(id));
+    for (QTreeWidget* list : {w->m_databaseList, w->m_tableList, w->m_columnList})
+        lists.append(QString::number(list->topLevelItemCount()));
+    auto* focus = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    return {{"trace", g_traces.join(u'/')}, {"history", history.join(u',')},
+            {"server", w->m_serverCombo->currentText()}, {"kind", QString::number(w->m_kind)},
+            {"kindBox", w->m_kindCombo->currentText()},
+            {"fields", fields.join(u'|')}, {"enabled", enabled.join(u' ')}, {"lists", lists.join(u',')},
+            {"table", Marks(w->m_tableList)}, {"column", Marks(w->m_columnList)},
+            {"selected", focus ? focus->selectedText() : QString()}, {"visible", w->isVisible() ? "yes" : "no"}};
+}
+
+// Scenario rows: the settings file, what is done to the shown window, and the
+// "name=value" entries of State() expected then; "ini:<section>/<key>" names
+// a stored key.
+using Act = std::function<void(Window&)>;
+
+inline void AddScenarioColumns()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<Act>("act");
+    QTest::addColumn<QStringList>("expected");
+}
+inline void Scenario(const char* name, const QByteArray& settings, const Act& act, const QStringList& expected)
+{
+    QTest::newRow(name) << settings << act << expected;
+}
+
+inline void RunScenario()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(Act, act);
+    QFETCH(QStringList, expected);
+    Window w(settings);
+    act(w);
+    const QMap<QString, QString> state = State(w);
+    const QSettings stored(QStringLiteral("Pell.ini"), QSettings::IniFormat);
+    for (const QString& entry : expected) {
+        const QString name = entry.section(u'=', 0, 0);
+        const QString value = name.startsWith(u"ini:") ? stored.value(name.mid(4), "<missing>").toString()
+                                                       : state.value(name, "<unknown>");
+        QCOMPARE(name + u'=' + value, entry);
+    }
+}

@@ -1,10 +1,9 @@
-#include "RefusingPort.h"
-
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"
 #include "db/SqlServerConnectionString.h"
 #include "support/TestServer.h"
 
+#include <QTcpSocket>
 #include <QTest>
 
 #include <functional>
@@ -91,12 +90,13 @@ private slots:
     // failed attempt, not two, shows that the braced password's end was found.
     void freeTdsReadsPastBracedPassword()
     {
-        const RefusingPort refusing;
+        QTcpSocket refusing; // bound, never listening
+        QVERIFY(refusing.bind(QHostAddress::LocalHost, 0, QAbstractSocket::DontShareAddress));
         const QString braced = BuildSqlServerConnectionString(u"FreeTDS"_qs, u"127.0.0.1"_qs,
-                                                              QString::number(refusing.port()), u"master"_qs,
+                                                              QString::number(refusing.localPort()), u"master"_qs,
                                                               u"sa"_qs, u"Vel;mora{pw"_qs).text;
         const QString unchanged = QString(braced).replace(u"{Vel;mora{pw}"_qs, u"Vel;mora{pw"_qs);
-        QVERIFY(refusing.port() > 0 && unchanged != braced);
+        QVERIFY(unchanged != braced);
         for (const auto& [text, attempts] : {std::pair{braced, 1}, {unchanged, 2}}) {
             const QString failure = DescriptionOf([&] { COdbcConnection::Create()->Open(text); });
             QCOMPARE(failure.count(u"Adaptive Server is unavailable"_qs), attempts);
@@ -115,37 +115,30 @@ private slots:
 
     void rowsAreReadByName()
     {
-        COdbcRecordset rows;
+        COdbcRecordset rows, empty;
         rows.Open(u"select 1 as ID, 'alpha' as Name, cast(3.5 as decimal(10,2)) as \"Unit Price\" "
                   "union all select 2, null, -12 union all select 3, '', 0.25"_qs, *m_connection);
+        empty.Open(u"select 1 as v from dual where 1 = 0"_qs, *m_connection);
         QCOMPARE(DescriptionOf([&] { rows.Open(u"select 1"_qs, *m_connection); }), OdbcMessages::ObjectOpen());
+        const QString unknown = DescriptionOf([&] { rows.Collect(u"values"_qs); });
+        QVERIFY2(unknown.contains(u"\"values\""_qs) && unknown.contains(u"cannot be found"_qs), qPrintable(unknown));
+        // Every row was fetched on Open: the rows outlive the connection.
+        m_connection->Close();
         QCOMPARE(rows.RecordCount(), 3);
         QStringList seen;
         for (; !rows.IsEOF(); rows.MoveNext())
             seen << rows.Collect(u"id"_qs) + u'|' + rows.Collect(u"NAME"_qs) + u'|' + rows.Collect(u"unit price"_qs);
         QCOMPARE(seen, (QStringList{u"1|alpha|3.50"_qs, u"2||-12.00"_qs, u"3||0.25"_qs}));
         QCOMPARE(DescriptionOf([&] { rows.MoveNext(); }), OdbcMessages::NoCurrentRecord());
-
-        COdbcRecordset empty;
-        empty.Open(u"select 1 as v from dual where 1 = 0"_qs, *m_connection);
         QCOMPARE(empty.RecordCount(), 0);
         QVERIFY(empty.IsEOF());
         QCOMPARE(DescriptionOf([&] { empty.Collect(u"v"_qs); }), OdbcMessages::NoCurrentRecord());
-
-        // Every row was fetched on Open: the rows outlive the connection.
-        COdbcRecordset kept;
-        kept.Open(u"select 'kept' as v"_qs, *m_connection);
-        const QString unknown = DescriptionOf([&] { kept.Collect(u"values"_qs); });
-        QVERIFY2(unknown.contains(u"\"values\""_qs) && unknown.contains(u"cannot be found"_qs), qPrintable(unknown));
-        m_connection->Close();
-        QCOMPARE(kept.Collect(u"V"_qs), u"kept"_qs);
     }
 
     void valuesAsText_data()
     {
         QTest::addColumn<QString>("expression");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("decimal_keeps_scale") << "cast(3.5 as decimal(10,3))" << "3.500";
         // The server's hex shows the text arrived as these characters, not merely echoed.
         QTest::newRow("chinese_round_trip") << u"concat('订单 √', hex('订单 √'))"_qs
                                             << u"订单 √"_qs + u"订单 √"_qs.toUtf8().toHex().toUpper();

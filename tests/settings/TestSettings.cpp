@@ -2,8 +2,6 @@
 #include "settings/PasswordCodec.h"
 #include "settings/SettingsFile.h"
 
-#include "db/AnsiCodePage.h"
-
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -15,17 +13,12 @@
 #include <csignal>
 #include <sys/resource.h>
 
-static bool WriteBytes(const QString& path, const QByteArray& bytes)
+// A path converts to the QFile, closed again on return.
+static bool WriteBytes(QFile&& file, const QByteArray& bytes)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
-static QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
+static QByteArray ReadBytes(QFile&& file) { return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"; }
 
 // The private-profile rules on a bare name in a temporary working directory,
 // the encodings a stored file may have, files that cannot be written, and the
@@ -33,7 +26,6 @@ static QByteArray ReadBytes(const QString& path)
 class TestSettings : public QObject
 {
     Q_OBJECT
-private:
     CSettingsFile m_settings;
     CPasswordCodec m_codec;
     QTemporaryDir m_cwd;
@@ -45,36 +37,40 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails instead of killing us
     }
 
-    // A row with an expected value reads (section, key, default), otherwise it
-    // writes (section, key, value).
+    // Rows with an expected value read (section, key, default); the others write (section, key, value).
     void readWrite_data()
     {
         QTest::addColumn<QByteArray>("before"); // null: no file
         QTest::addColumn<QStringList>("call");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QByteArray>("after"); // null: unchanged
-        const QString write; // null
-        QTest::newRow("missing_file_created") << QByteArray() << QStringList{"Database", "Server1", ""} << ""
-                                              << QByteArray("[Database]\nServer1=\n");
-        QTest::newRow("case_insensitive") << QByteArray("[DataBase]\nSERVER1=host\n")
-                                          << QStringList{"database", "server1", "x"} << "host" << QByteArray();
-        QTest::newRow("quoted") << QByteArray("[h]\nPort=\"3306\"\n") << QStringList{"h", "Port", ""} << "3306"
-                                << QByteArray();
-        QTest::newRow("cut_to_259") << "[h]\nk=" + QByteArray(300, 'x') + "\n" << QStringList{"h", "k", ""}
-                                    << QString(259, u'x') << QByteArray();
-        QTest::newRow("marker_stored") << QByteArray("[h]\nk=_?_NULL_|_\nj=1\n") << QStringList{"h", "k", "dflt"}
-                                       << "dflt" << QByteArray("[h]\nk=dflt\nj=1\n");
-        QTest::newRow("replace_in_place")
-            << QByteArray("; head\n[Database]\nServer1=old\n\n; note\nServer2=b\n[Config]\nx=1\n")
-            << QStringList{"database", "SERVER1", "new"} << write
-            << QByteArray("; head\n[Database]\nServer1=new\n\n; note\nServer2=b\n[Config]\nx=1\n");
-        QTest::newRow("append_key_end_of_section")
-            << QByteArray("[Database]\nServer1=a\n\n\n[Config]\nx=1\n") << QStringList{"Database", "Server2", "b"}
-            << write << QByteArray("[Database]\nServer1=a\nServer2=b\n\n\n[Config]\nx=1\n");
-        QTest::newRow("append_section_crlf") << QByteArray("[A]\r\nk=1\r\n") << QStringList{"B", "j", "v"} << write
-                                             << QByteArray("[A]\r\nk=1\r\n[B]\r\nj=v\r\n");
-        QTest::newRow("newline_in_value") << QByteArray("[A]\nk=1\n") << QStringList{"A", "k", "a\r\n[Database]\nx=1"}
-                                          << write << QByteArray("[A]\nk=a  [Database] x=1\n");
+        const auto row = [](const char* name, const QByteArray& before, const QStringList& call,
+                            const QString& expected, const QByteArray& after) {
+            QTest::newRow(name) << before << call << expected << after;
+        };
+        row("missing_file_created", {}, {"Database", "Server1", ""}, "", "[Database]\nServer1=\n");
+        row("case_insensitive", "[DataBase]\nSERVER1=host\n", {"database", "server1", "x"}, "host", {});
+        row("quoted", "[h]\nPort=\"3306\"\n", {"h", "Port", ""}, "3306", {});
+        row("cut_to_259", "[h]\nk=" + QByteArray(300, 'x') + "\n", {"h", "k", ""}, QString(259, u'x'), {});
+        row("marker_stored", "[h]\nk=_?_NULL_|_\nj=1\n", {"h", "k", "dflt"}, "dflt", "[h]\nk=dflt\nj=1\n");
+        row("replace_in_place", "; head\n[Database]\nServer1=old\n\n;note\nServer2=b\n[Config]\nx=1\n",
+            {"database", "SERVER1", "new"}, {}, "; head\n[Database]\nServer1=new\n\n;note\nServer2=b\n[Config]\nx=1\n");
+        row("append_key_end_of_section", "[Database]\nServer1=a\n\n\n[Config]\nx=1\n", {"Database", "Server2", "b"},
+            {}, "[Database]\nServer1=a\nServer2=b\n\n\n[Config]\nx=1\n");
+        row("append_section_crlf", "[A]\r\nk=1\r\n", {"B", "j", "v"}, {}, "[A]\r\nk=1\r\n[B]\r\nj=v\r\n");
+        row("newline_in_value", "[A]\nk=1\n", {"A", "k", "a\r\n[Database]\nx=1"}, {}, "[A]\nk=a  [Database] x=1\n");
+
+        QByteArray garbage(256 * 1024, Qt::Uninitialized);
+        QRandomGenerator(42).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
+        garbage.replace('\r', '\n'); // a lone CR first would make CR the line end of added lines
+        QByteArray huge;
+        for (int i = 0; huge.size() < 10 * 1024 * 1024; ++i)
+            huge += "[Sec" + QByteArray::number(i % 5000) + "]\nkey" + QByteArray::number(i) + "=value\n";
+        const QByteArray tail = "\n[Database]\nServer1=host1\n";
+        row("garbage_read", garbage + tail, {"database", "server1", ""}, "host1", {});
+        row("garbage_write", garbage + tail, {"Database", "Server2", "host2"}, {}, garbage + tail + "Server2=host2\n");
+        row("ten_megabytes_read", huge + tail, {"database", "server1", ""}, "host1", {});
+        row("ten_megabytes_write", huge + tail, {"Database", "Server2", "host2"}, {}, huge + tail + "Server2=host2\n");
     }
     void readWrite()
     {
@@ -83,7 +79,7 @@ private slots:
         QFETCH(QString, expected);
         QFETCH(QByteArray, after);
         QVERIFY(before.isNull() ? (QFile::remove("Pell.ini") || !QFile::exists("Pell.ini"))
-                                : WriteBytes("Pell.ini", before));
+                                : WriteBytes(QFile("Pell.ini"), before));
         if (expected.isNull())
             m_settings.Write("Pell.ini", call[0], call[1], call[2]);
         else
@@ -95,34 +91,29 @@ private slots:
     // including one not valid in the file's encoding, keep their bytes.
     void encodingKept_data()
     {
-        QTest::addColumn<bool>("utf16");
+        QTest::addColumn<QByteArray>("encoding");
         QTest::addColumn<QByteArray>("junk");
-        QTest::newRow("gbk_crlf") << false << QByteArray("; \xFF\xFE junk\r\n");
-        QTest::newRow("utf16le_bom_crlf") << true << QByteArray(";\0 \0\x00\xD8j\0\r\0\n\0", 12);
+        QTest::newRow("gbk_crlf") << QByteArray("GBK") << QByteArray("; \xFF\xFE junk\r\n");
+        QTest::newRow("utf16le_bom_crlf") << QByteArray("UTF-16LE") << QByteArray(";\0 \0\x00\xD8j\0\r\0\n\0", 12);
     }
     void encodingKept()
     {
-        QFETCH(bool, utf16);
+        QFETCH(QByteArray, encoding);
         QFETCH(QByteArray, junk);
-        const auto lines = [&](const QStringList& texts) {
-            QByteArray bytes = utf16 ? "\xFF\xFE" : "";
-            for (const QString& text : texts) {
-                const std::string gbk = AnsiCodePage::FromUnicode(text + "\r\n");
-                bytes += text == "<junk>" ? junk
-                    : utf16 ? QByteArray(QStringEncoder(QStringEncoder::Utf16LE).encode(text + "\r\n"))
-                            : QByteArray(gbk.data(), static_cast<qsizetype>(gbk.size()));
-            }
-            return bytes;
+        // The junk line sits between head and tail; a BOM leads where the encoding has one.
+        const auto file = [&](const QString& head, const QString& tail) {
+            QStringEncoder encode(encoding.constData(), QStringEncoder::Flag::WriteBom);
+            const QByteArray bytes = encode(head);
+            return bytes + junk + QByteArray(encode(tail));
         };
         const QString path = m_cwd.filePath("Encoded.ini");
-        QVERIFY(WriteBytes(path, lines({"[Database]", "Server1=数据库服务器", "<junk>", "", "[主机]", "User = 管理员",
-                                        "Port=1433"})));
+        QVERIFY(WriteBytes(path, file("[Database]\r\nServer1=数据库服务器\r\n", "\r\n[主机]\r\nUser = 管理员\r\nPort=1433\r\n")));
         QCOMPARE(m_settings.Read(path, "database", "Server1", ""), QString("数据库服务器"));
         m_settings.Write(path, "主机", "User", "用户");
         m_settings.Write(path, "Database", "Server2", "新服务器");
         m_settings.Write(path, "配置", "Type", "MySQL");
-        QCOMPARE(ReadBytes(path), lines({"[Database]", "Server1=数据库服务器", "Server2=新服务器", "<junk>", "",
-                                         "[主机]", "User = 用户", "Port=1433", "[配置]", "Type=MySQL"}));
+        QCOMPARE(ReadBytes(path), file("[Database]\r\nServer1=数据库服务器\r\nServer2=新服务器\r\n",
+                                       "\r\n[主机]\r\nUser = 用户\r\nPort=1433\r\n[配置]\r\nType=MySQL\r\n"));
     }
 
     // The read-only mark is honoured for root too; RLIMIT_FSIZE fails a write
@@ -145,9 +136,7 @@ private slots:
         const rlimit limit {sizeLimit ? rlim_t{4096} : old.rlim_cur, old.rlim_max};
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
         const auto restore = qScopeGuard([&] { setrlimit(RLIMIT_FSIZE, &old); });
-        if (!sizeLimit)
-            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup
-                                                    | QFileDevice::ReadOther));
+        QVERIFY(sizeLimit || QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
         m_settings.Write(path, "host1", "Type", "SQLServer");
         QCOMPARE(m_settings.Read(path, "host1", "Port", "1433"), QString("1433"));
         QCOMPARE(m_settings.Read(path, "host1", "Type", ""), QString("MySQL"));
@@ -155,62 +144,37 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Pell.ini"});
     }
 
-    void hugeOrGarbage_data()
-    {
-        QTest::addColumn<QByteArray>("body");
-        QByteArray garbage(256 * 1024, Qt::Uninitialized);
-        QRandomGenerator(42).fillRange(reinterpret_cast<quint32*>(garbage.data()), garbage.size() / 4);
-        // A lone CR first would make CR the line end of added lines.
-        QTest::newRow("binary_garbage") << garbage.replace('\r', '\n');
-        QByteArray lines;
-        for (int i = 0; lines.size() < 10 * 1024 * 1024; ++i)
-            lines += "[Sec" + QByteArray::number(i % 5000) + "]\nkey" + QByteArray::number(i) + "=value\n";
-        QTest::newRow("ten_megabytes") << lines;
-    }
-    void hugeOrGarbage()
-    {
-        QFETCH(QByteArray, body);
-        const QString path = m_cwd.filePath("Big.ini");
-        const QByteArray before = body + "\n[Database]\nServer1=host1\n";
-        QVERIFY(WriteBytes(path, before));
-        QCOMPARE(m_settings.Read(path, "database", "server1", ""), QString("host1"));
-        m_settings.Write(path, "Database", "Server2", "host2");
-        QCOMPARE(ReadBytes(path), before + "Server2=host2\n");
-    }
-
+    // Stored passwords must keep decoding. Seed 0 leaves the first character; the second's key
+    // is (65 * 0x3B27 + 0x5E91) mod 2^16 = 0x6378: 'A' ^ 0x63 = 0x22 = 1 * 26 + 8, "BI".
     void password_data()
     {
         QTest::addColumn<QString>("text");
+        QTest::addColumn<quint16>("seed");
+        QTest::addColumn<QString>("letters"); // null: any of the right shape
         QTest::addColumn<QString>("decoded");
         QString latin1;
         for (char16_t c = 0; c <= 0xFF; ++c)
             latin1 += QChar{c};
-        QTest::newRow("every_latin1") << latin1 << latin1;
-        QTest::newRow("empty") << QString() << QString();
-        QTest::newRow("high_byte_lost") << QStringLiteral("\u4E2Da\u0141") << QStringLiteral("\u002Da\u0041");
+        QTest::newRow("every_latin1") << latin1 << CPasswordCodec::kSeed << QString() << latin1;
+        QTest::newRow("high_byte_lost") << "\u4E2Da\u0141" << CPasswordCodec::kSeed << QString() << "\u002Da\u0041";
+        QTest::newRow("known_scrambling") << "AA" << quint16(0) << "CNBI" << "AA";
     }
     void password()
     {
         QFETCH(QString, text);
-        const QString letters = m_codec.Encode(text, CPasswordCodec::kSeed);
-        QCOMPARE(letters.size(), text.size() * 2);
-        QVERIFY2(QRegularExpression("^([A-J][A-Z])*$").match(letters).hasMatch(), qPrintable(letters));
-        QTEST(m_codec.Decode(letters, CPasswordCodec::kSeed), "decoded");
-    }
-
-    // Stored passwords must keep decoding. Seed 0 leaves the first character; the second's key
-    // is (65 * 0x3B27 + 0x5E91) mod 2^16 = 0x6378: 'A' ^ 0x63 = 0x22 = 1 * 26 + 8, "BI".
-    void knownScrambling()
-    {
-        QCOMPARE(m_codec.Encode("AA", 0), QString("CNBI"));
-        QCOMPARE(m_codec.Decode("CNBI", 0), QString("AA"));
+        QFETCH(quint16, seed);
+        QFETCH(QString, letters);
+        const QString encoded = m_codec.Encode(text, seed);
+        QCOMPARE(encoded.size(), text.size() * 2);
+        QVERIFY2(QRegularExpression("^([A-J][A-Z])*$").match(encoded).hasMatch(), qPrintable(encoded));
+        QVERIFY2(letters.isNull() || encoded == letters, qPrintable(encoded));
+        QTEST(m_codec.Decode(encoded, seed), "decoded");
     }
 
     void colour_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<quint32>("colour");
-        QTest::newRow("red") << "0xFF" << 0xFFu;
         QTest::newRow("word_is_black") << "red" << 0u;
         QTest::newRow("space_and_sign_skipped") << "  -0x1f" << 0x1Fu;
         QTest::newRow("capital_prefix_green") << "0X00ff00" << 0xFF00u;

@@ -8,16 +8,8 @@
 #include <functional>
 #include <memory>
 
-inline QStringList g_traces;
-inline QtMessageHandler g_otherMessages = nullptr;
-
-inline void CaptureTrace(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (qstrcmp(context.category, "velmora.trace") == 0)
-        g_traces.append(message);
-    else
-        g_otherMessages(type, context, message);
-}
+inline QStringList g_traces; // since the last Window was made
+inline QtMessageHandler g_otherMessages = nullptr; // QtTest's, installed when the test starts
 
 // The window shown in a fresh working folder (it keeps Pell.ini there), after
 // `beforeShow`. Messages are kept as "caption|style|text" and answered OK; one
@@ -30,24 +22,26 @@ struct Window {
     explicit Window(const QByteArray& settings = {}, const std::function<void(CSchemaDlg&)>& beforeShow = {})
     {
         QDir::setCurrent(folder.path());
-        QFile file(QStringLiteral("Pell.ini"));
-        if (!settings.isEmpty() && file.open(QIODevice::WriteOnly))
-            file.write(settings);
-        file.close();
+        if (QFile file(QStringLiteral("Pell.ini")); !settings.isEmpty() && file.open(QIODevice::WriteOnly))
+            file.write(settings); // closed before the window reads it
         dlg = std::make_unique<CSchemaDlg>();
         dlg->SetMessageAnswerer([this](const QString& text, const QString& caption, unsigned style) {
             messages.append(QStringLiteral("%1|0x%2|%3").arg(caption).arg(style, 0, 16).arg(text));
             return int(kIdOk);
         });
         if (!g_otherMessages) {
-            g_otherMessages = qInstallMessageHandler(CaptureTrace);
+            g_otherMessages = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+                if (qstrcmp(context.category, "velmora.trace") == 0)
+                    g_traces.append(text);
+                else
+                    g_otherMessages(type, context, text);
+            });
             QLoggingCategory::setFilterRules(QStringLiteral("velmora.trace.debug=true"));
         }
         g_traces.clear();
         if (beforeShow)
             beforeShow(*dlg);
         dlg->show();
-        dlg->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(dlg.get()));
     }
     ~Window()
@@ -66,29 +60,30 @@ inline void Focus(QWidget* widget)
     widget->setFocus(Qt::TabFocusReason);
     QTRY_VERIFY(widget->hasFocus());
 }
-// "\t" types Tab, "\b" Backspace.
-inline void Keys(const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); }
-inline void Type(QWidget* widget, const QString& text) { Focus(widget); Keys(text); }
-inline void Key(int key, Qt::KeyboardModifiers modifiers = {})
+inline void Key(QKeyCombination keys) { QTest::keyClick(QApplication::focusWidget(), keys.key(), keys.keyboardModifiers()); }
+inline void Type(QWidget* widget, const QString& text) { Focus(widget); QTest::keyClicks(QApplication::focusWidget(), text); }
+
+// Scenario rows (one "scene" column): the settings file, what is done to the
+// shown window if anything, and the "name=value" entries of `state` below
+// expected then; "ini:<section>/<key>" names a stored key.
+using Act = std::function<void(Window&)>;
+struct Scene { QByteArray settings; Act act; QStringList expected; };
+
+inline void Scenario(const char* name, const QByteArray& settings, const Act& act, const QStringList& expected)
 {
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
+    QTest::newRow(name) << Scene{settings, act, expected};
 }
 
-// A list's selected rows, "@", its current row.
-inline QString Marks(QTreeWidget* list)
+inline void RunScenario()
 {
-    QStringList rows;
-    for (QTreeWidgetItem* item : list->selectedItems())
-        rows.append(QString::number(list->indexOfTopLevelItem(item)));
-    return rows.join(u',') + u'@' + QString::number(list->indexOfTopLevelItem(list->currentItem()));
-}
-
-// What scenario rows can expect. "fields": port|user|password|descriptions;
-// "enabled": those of the controls a connection touches; "selected": in the
-// focused field.
-inline QMap<QString, QString> State(const Window& w)
-{
-    QStringList history, fields, enabled, lists;
+    QFETCH(Scene, scene);
+    Window w(scene.settings);
+    if (scene.act)
+        scene.act(w);
+    // "fields": port|user|password|descriptions; "enabled": those of the
+    // controls a connection touches; "table", "column": selected rows@current
+    // row; "selected": in the focused field.
+    QStringList history, fields, enabled, lists, marks;
     for (int i = 0; i < w->m_serverCombo->count(); ++i)
         history.append(w->m_serverCombo->itemText(i));
     for (int id : {1017, 1013, 1014, 1022, 1024})
@@ -96,43 +91,22 @@ inline QMap<QString, QString> State(const Window& w)
     for (int id : {1000, 1001, 1002, 1003, 1004, 1006, 1013, 1014, 1015, 1017, 1020, 1021, 1022, 1024, 1030})
         if (w->Control(id)->isEnabled())
             enabled.append(QString::number(id));
-    for (QTreeWidget* list : {w->m_databaseList, w->m_tableList, w->m_columnList})
+    for (QTreeWidget* list : {w->m_databaseList, w->m_tableList, w->m_columnList}) {
         lists.append(QString::number(list->topLevelItemCount()));
+        QStringList rows;
+        for (QTreeWidgetItem* item : list->selectedItems())
+            rows.append(QString::number(list->indexOfTopLevelItem(item)));
+        marks.append(rows.join(u',') + u'@' + QString::number(list->indexOfTopLevelItem(list->currentItem())));
+    }
     auto* focus = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    return {{"trace", g_traces.join(u'/')}, {"history", history.join(u',')},
-            {"server", w->m_serverCombo->currentText()}, {"kind", QString::number(w->m_kind)},
-            {"kindBox", w->m_kindCombo->currentText()},
-            {"fields", fields.join(u'|')}, {"enabled", enabled.join(u' ')}, {"lists", lists.join(u',')},
-            {"table", Marks(w->m_tableList)}, {"column", Marks(w->m_columnList)},
-            {"selected", focus ? focus->selectedText() : QString()}, {"visible", w->isVisible() ? "yes" : "no"}};
-}
-
-// Scenario rows: the settings file, what is done to the shown window, and the
-// "name=value" entries of State() expected then; "ini:<section>/<key>" names
-// a stored key.
-using Act = std::function<void(Window&)>;
-
-inline void AddScenarioColumns()
-{
-    QTest::addColumn<QByteArray>("settings");
-    QTest::addColumn<Act>("act");
-    QTest::addColumn<QStringList>("expected");
-}
-inline void Scenario(const char* name, const QByteArray& settings, const Act& act, const QStringList& expected)
-{
-    QTest::newRow(name) << settings << act << expected;
-}
-
-inline void RunScenario()
-{
-    QFETCH(QByteArray, settings);
-    QFETCH(Act, act);
-    QFETCH(QStringList, expected);
-    Window w(settings);
-    act(w);
-    const QMap<QString, QString> state = State(w);
+    const QMap<QString, QString> state = {
+        {"trace", g_traces.join(u'/')}, {"history", history.join(u',')}, {"server", w->m_serverCombo->currentText()},
+        {"kind", QString::number(w->m_kind)}, {"kindBox", w->m_kindCombo->currentText()},
+        {"fields", fields.join(u'|')}, {"enabled", enabled.join(u' ')}, {"lists", lists.join(u',')},
+        {"table", marks[1]}, {"column", marks[2]}, {"selected", focus ? focus->selectedText() : QString()},
+        {"visible", w->isVisible() ? "yes" : "no"}};
     const QSettings stored(QStringLiteral("Pell.ini"), QSettings::IniFormat);
-    for (const QString& entry : expected) {
+    for (const QString& entry : scene.expected) {
         const QString name = entry.section(u'=', 0, 0);
         const QString value = name.startsWith(u"ini:") ? stored.value(name.mid(4), "<missing>").toString()
                                                        : state.value(name, "<unknown>");

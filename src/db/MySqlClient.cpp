@@ -26,8 +26,10 @@ CMySqlClient::~CMySqlClient()
 void CMySqlClient::InitHandle()
 {
     mysql_init(&m_handle);
-    // "set names gbk" before each statement switches the connection to GBK.
-    mysql_options(&m_handle, MYSQL_SET_CHARSET_NAME, "utf8");
+    // Names, user and password travel as GBK bytes from the handshake on, so
+    // the server must read them as GBK; "set names gbk" still precedes each
+    // statement.
+    mysql_options(&m_handle, MYSQL_SET_CHARSET_NAME, "gbk");
     m_handleUsed = false;
     m_connected = false;
 }

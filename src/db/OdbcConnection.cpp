@@ -31,15 +31,14 @@ QString OdbcMessages::NoCurrentRecord()
                           "Requested operation requires a current record.");
 }
 
-COdbcError::COdbcError(QString description, QString sqlState)
-    : m_description(std::move(description)), m_sqlState(std::move(sqlState)), m_what(m_description.toUtf8())
+COdbcError::COdbcError(QString description)
+    : m_description(std::move(description)), m_what(m_description.toUtf8())
 {
 }
 
 COdbcError COdbcError::FromDiagnostics(short handleType, void* handle)
 {
     QStringList texts;
-    QString firstState;
     std::vector<SQLWCHAR> message(512);
     for (SQLSMALLINT record = 1;; ++record) {
         SQLWCHAR state[6] = {};
@@ -54,11 +53,9 @@ COdbcError COdbcError::FromDiagnostics(short handleType, void* handle)
         }
         if (!Succeeded(rc))
             break;
-        if (record == 1)
-            firstState = FromSqlWChar(state, 5);
         texts << FromSqlWChar(message.data(), qMin<qsizetype>(length, static_cast<qsizetype>(message.size()) - 1));
     }
-    return COdbcError(texts.join(u'\n'), firstState);
+    return COdbcError(texts.join(u'\n'));
 }
 
 std::unique_ptr<COdbcConnection> COdbcConnection::Create()

@@ -12,20 +12,17 @@
 class COdbcError : public std::exception
 {
 public:
-    explicit COdbcError(QString description, QString sqlState = {});
+    explicit COdbcError(QString description);
 
     // Collects the diagnostic records of an ODBC handle (handleType is one of
     // the SQL_HANDLE_* values).
     static COdbcError FromDiagnostics(short handleType, void* handle);
 
     const QString& Description() const { return m_description; }
-    // SQLSTATE of the first record, empty when there was none.
-    const QString& SqlState() const { return m_sqlState; }
     const char* what() const noexcept override { return m_what.constData(); }
 
 private:
     QString m_description;
-    QString m_sqlState;
     QByteArray m_what;
 };
 

@@ -16,7 +16,6 @@ public:
     // Runs the statement and reads every row, positioned on the first.
     // Throws COdbcError, also when the recordset is already open.
     void Open(const QString& statement, COdbcConnection& connection);
-    bool IsOpen() const { return m_open; }
     // Does nothing when already closed.
     void Close();
 

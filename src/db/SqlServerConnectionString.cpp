@@ -68,11 +68,11 @@ SqlServerConnectionString BuildSqlServerConnectionString(const QString& driver, 
     const struct {
         const char16_t* key;
         const QString& value;
-        const char* what;
+        const char16_t* what;
     } attributes[] = {
-        {u"Driver", driver, "driver name"}, {u"Server", hostAndPort, "server name or port"},
-        {u"Database", database, "database name"}, {u"UID", user, "user name"},
-        {u"PWD", password, "password"},
+        {u"Driver", driver, u"驱动名称"}, {u"Server", hostAndPort, u"服务器名称或端口"},
+        {u"Database", database, u"数据库名称"}, {u"UID", user, u"用户名"},
+        {u"PWD", password, u"密码"},
     };
 
     SqlServerConnectionString result;
@@ -80,8 +80,8 @@ SqlServerConnectionString BuildSqlServerConnectionString(const QString& driver, 
     for (const auto& attribute : attributes) {
         const std::optional<QString> quoted = QuoteOdbcValue(attribute.value);
         if (!quoted) {
-            return {QString(), QStringLiteral("The %1 contains \"}\", which cannot be passed to the ODBC driver.")
-                                   .arg(QLatin1String(attribute.what))};
+            return {QString(), QStringLiteral("%1中含有字符“}”，无法传给ODBC驱动程序。")
+                                   .arg(QString::fromUtf16(attribute.what))};
         }
         if (!result.text.isEmpty())
             result.text += u';';

@@ -57,7 +57,6 @@ public:
     // kStyleCenter | kStyleCenterImage for the main window's wait label.
     // The link setters manage kStyleNotify. No repaint of its own.
     CStatusLabel& SetStyleFlags(unsigned style);
-    unsigned StyleFlags() const { return m_style; }
 
     // Paints the label (and the parent behind it) before returning, so a wait
     // text shows even when the caller blocks the window's thread right after.

@@ -1,7 +1,8 @@
-#include "db/AnsiCodePage.h"
+#include "common/AnsiCodePage.h"
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace {
@@ -67,13 +68,24 @@ std::string FromUnicode(const QString& text)
 
 QString ToUnicode(std::string_view bytes)
 {
+    // Most names are ASCII, which GBK leaves as it is; a listing of
+    // thousands of values should not open a converter for each.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
     const std::string wide = Convert("UTF-16LE", "GBK", bytes.data(), bytes.size(), 1, "?\0", 2);
     return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size() / 2));
 }
 
-QString RoundTrip(const QString& text)
+QString FirstUnencodable(const QString& text)
 {
-    return ToUnicode(FromUnicode(text));
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.mid(i, width);
+        if (one != u"?" && FromUnicode(one) == "?")
+            return one;
+        i += width;
+    }
+    return {};
 }
 
 } // namespace AnsiCodePage

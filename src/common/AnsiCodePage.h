@@ -17,8 +17,8 @@ std::string FromUnicode(const QString& text);
 // GBK to UTF-16. A byte sequence that is not GBK becomes '?'.
 QString ToUnicode(std::string_view bytes);
 
-// The round trip the design applies to values on their way to the window:
-// characters outside GBK come back as '?'.
-QString RoundTrip(const QString& text);
+// The first character GBK cannot hold, as the text it takes (a surrogate
+// pair is one character); empty when every character fits.
+QString FirstUnencodable(const QString& text);
 
 } // namespace AnsiCodePage

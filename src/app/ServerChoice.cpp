@@ -1,7 +1,8 @@
 // Server choice and connection controls of the main window.
 
-#include "app/DebugTrace.h"
+#include "common/DebugTrace.h"
 #include "app/SchemaDlg.h"
+#include "app/TypingKey.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -220,15 +221,9 @@ void CSchemaDlg::OnKindSelected()
     }
 }
 
-void CSchemaDlg::ApplyServerTypingRule(int key, Qt::KeyboardModifiers modifiers)
+void CSchemaDlg::ApplyServerTypingRule(const QKeyEvent& key)
 {
-    // Alt with a letter is a button's mnemonic, not typing. Keypad digits
-    // arrive as the digit keys with the keypad modifier, so they count too.
-    if (modifiers & Qt::AltModifier)
-        return;
-    const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
-    const bool letter = key >= Qt::Key_A && key <= Qt::Key_Z;
-    if (!digit && !letter)
+    if (!IsServerTypingKey(key))
         return;
     m_serverEdited = 1;
     EnableConnectionControls(true);

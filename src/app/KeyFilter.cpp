@@ -1,6 +1,6 @@
 // Key filter and focus handling of the main window.
 
-#include "app/DebugTrace.h"
+#include "common/DebugTrace.h"
 #include "app/SchemaDlg.h"
 
 #include <QComboBox>
@@ -57,14 +57,16 @@ void SelectWholeText(QWidget* widget)
 }
 
 // Marks a row selected and current; only what differs is changed, so that a
-// row that is already marked raises no selection notification.
+// row that is already marked raises no selection notification. The lists
+// hold one selected row, so marking one unmarks any other.
 void MarkRow(QTreeWidget* list, int row)
 {
     if (!list || row < 0 || row >= list->topLevelItemCount())
         return;
     QTreeWidgetItem* item = list->topLevelItem(row);
-    if (!item->isSelected())
-        item->setSelected(true);
+    if (!item->isSelected() || list->selectedItems().size() != 1)
+        list->selectionModel()->select(list->indexFromItem(item),
+                                       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (list->currentItem() != item)
         list->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
 }
@@ -141,7 +143,7 @@ bool CSchemaDlg::PreTranslateMessage(QObject* target, QEvent* event)
 
     // Rule 7: typing into the server box; the key still reaches the box.
     if (widget == m_serverCombo || m_serverCombo->isAncestorOf(widget))
-        ApplyServerTypingRule(key->key(), key->modifiers());
+        ApplyServerTypingRule(*key);
     return false;
 }
 

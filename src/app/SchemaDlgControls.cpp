@@ -111,7 +111,8 @@ void CSchemaDlg::CreateControls()
     m_progress->setTextVisible(false);
     place(m_progress, 1027, du.Rect(7, 22, 284, 14), true);
     m_statusLabel = new CStatusLabel(this);
-    m_statusLabel->setAlignment(Qt::AlignCenter);
+    // The label paints by its own style flags, not by QLabel's alignment.
+    m_statusLabel->SetStyleFlags(CStatusLabel::kStyleCenter | CStatusLabel::kStyleCenterImage);
     place(m_statusLabel, 1029, du.Rect(67, 130, 475, 175), true);
     button(1030, 129, 22, 50, 14, false);
     label(1016, 217, 9, 28, 8, Qt::AlignRight);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalog/DbKind.h"
+#include "common/DbKind.h"
 
 #include <QString>
 

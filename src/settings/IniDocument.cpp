@@ -40,8 +40,9 @@ QByteArray CIniDocument::ToBytes() const
     return bytes;
 }
 
-qsizetype CIniDocument::FindSection(const QString& section) const
+qsizetype CIniDocument::FindSection(const QString& rawSection) const
 {
+    const QString section = IniLine::NormalName(rawSection);
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
         const auto name = IniLine::SectionName(m_lines[i].text);
         if (name && SameName(*name, section))
@@ -50,8 +51,9 @@ qsizetype CIniDocument::FindSection(const QString& section) const
     return -1;
 }
 
-std::optional<QString> CIniDocument::Value(const QString& section, const QString& key) const
+std::optional<QString> CIniDocument::Value(const QString& section, const QString& rawKey) const
 {
+    const QString key = IniLine::NormalName(rawKey);
     const qsizetype header = FindSection(section);
     if (header < 0)
         return std::nullopt;
@@ -78,13 +80,16 @@ void CIniDocument::InsertLine(qsizetype index, const QString& text)
     m_lines.insert(index, {IniText::Encode(text, m_encoding), m_lineEnd, text});
 }
 
-void CIniDocument::SetValue(const QString& section, const QString& key, const QString& value)
+bool CIniDocument::SetValue(const QString& section, const QString& rawKey, const QString& value)
 {
+    const QString key = IniLine::NormalName(rawKey);
+    if (!IniLine::IsStorableKey(key))
+        return false;
     const qsizetype header = FindSection(section);
     if (header < 0) {
-        InsertLine(m_lines.size(), u'[' + section + u']');
+        InsertLine(m_lines.size(), u'[' + IniLine::NormalName(section) + u']');
         InsertLine(m_lines.size(), key + u'=' + value);
-        return;
+        return true;
     }
     qsizetype lastKey = header;
     for (qsizetype i = header + 1; i < m_lines.size(); ++i) {
@@ -98,12 +103,13 @@ void CIniDocument::SetValue(const QString& section, const QString& key, const QS
             // Keep the key as spelt and the spacing around '=' as they were.
             const qsizetype valueStart = IniText::ValueStart(line.bytes, m_encoding);
             if (valueStart < 0)
-                return;
+                return false;
             line.bytes = line.bytes.first(valueStart) + IniText::Encode(value, m_encoding);
             line.text = IniText::Decode(line.bytes, m_encoding);
-            return;
+            return true;
         }
         lastKey = i;
     }
     InsertLine(lastKey + 1, key + u'=' + value);
+    return true;
 }

@@ -25,8 +25,10 @@ public:
     std::optional<QString> Value(const QString& section, const QString& key) const;
 
     // Replaces the value of an existing key in place, else adds the key after
-    // the last key of its section, else adds the section at the end.
-    void SetValue(const QString& section, const QString& key, const QString& value);
+    // the last key of its section, else adds the section at the end. Names
+    // are taken in their normal form (IniLine::NormalName); a key no line
+    // can hold is not written. False when nothing changed.
+    bool SetValue(const QString& section, const QString& key, const QString& value);
 
 private:
     struct Line {

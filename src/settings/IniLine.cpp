@@ -8,10 +8,23 @@ std::optional<QStringView> SectionName(QStringView line)
     if (!line.startsWith(u'['))
         return std::nullopt;
     line = line.sliced(1);
-    const qsizetype close = line.indexOf(u']');
+    const qsizetype close = line.lastIndexOf(u']');
     if (close >= 0)
         line = line.first(close);
     return line.trimmed();
+}
+
+QString NormalName(QStringView name)
+{
+    QString text = name.toString();
+    text.replace(u'\r', u' ');
+    text.replace(u'\n', u' ');
+    return text.trimmed();
+}
+
+bool IsStorableKey(QStringView key)
+{
+    return !key.isEmpty() && !key.contains(u'=') && key.front() != u';' && key.front() != u'[';
 }
 
 std::optional<KeyValue> SplitKey(QStringView line)

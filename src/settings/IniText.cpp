@@ -1,6 +1,6 @@
 #include "settings/IniText.h"
 
-#include "db/AnsiCodePage.h"
+#include "common/AnsiCodePage.h"
 
 #include <QStringDecoder>
 

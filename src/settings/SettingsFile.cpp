@@ -63,7 +63,7 @@ bool MayReplace(const QString& path)
     return info.isWritable() && (info.permissions() & writeBits);
 }
 
-// A line break inside a name or value would start a line of its own.
+// A line break inside a value would start a line of its own.
 QString OneLine(QString text)
 {
     text.replace(u'\r', u' ');
@@ -79,7 +79,8 @@ void Store(const QString& path, LoadedFile& loaded, const QString& section, cons
 {
     if (loaded.state == FileState::Unusable || !MayReplace(path))
         return;
-    loaded.document.SetValue(OneLine(section), OneLine(key), OneLine(value));
+    if (!loaded.document.SetValue(section, key, OneLine(value)))
+        return;
     // QSaveFile takes a short write (file size limit, full disk) for success,
     // and a buffered write hides it; unbuffered, the count tells. Only a
     // complete copy may replace the old file.

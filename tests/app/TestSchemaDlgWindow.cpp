@@ -1,6 +1,6 @@
 #include "TestSchemaDlgHarness.h"
 
-#include "app/DebugTrace.h"
+#include "common/DebugTrace.h"
 #include "app/MessageBoxStyle.h"
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"

@@ -1,6 +1,6 @@
 #include "catalog/CatalogQuery.h"
 #include "catalog/SqlQuote.h"
-#include "db/AnsiCodePage.h"
+#include "common/AnsiCodePage.h"
 
 #include <QTest>
 

@@ -46,7 +46,13 @@ private slots:
         const std::string bytes = AnsiCodePage::FromUnicode(text);
         QCOMPARE(QByteArray::fromStdString(bytes), gbk);
         QCOMPARE(AnsiCodePage::ToUnicode(bytes), back);
-        QCOMPARE(AnsiCodePage::RoundTrip(text), back);
+        QCOMPARE(AnsiCodePage::FirstUnencodable(text).isEmpty(), text == back);
+    }
+    void firstUnencodableNamesTheWholeCharacter()
+    {
+        QCOMPARE(AnsiCodePage::FirstUnencodable(u"说明?ok"_qs), QString());
+        QCOMPARE(AnsiCodePage::FirstUnencodable(u"ab\U0001F600c\uD55C"_qs), u"\U0001F600"_qs);
+        QCOMPARE(AnsiCodePage::FirstUnencodable(u"x\uD55C\U0001F600"_qs), u"\uD55C"_qs);
     }
     void invalidGbkBytesBecomeQuestionMarks()
     {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "db/AnsiCodePage.h"
+#include "common/AnsiCodePage.h"
 #include "db/MySqlClient.h"
 #include "support/TestServer.h"
 

@@ -50,9 +50,7 @@ CSchemaDlg::CSchemaDlg(QWidget* parent)
     connect(button(1021), &QPushButton::clicked, this, &CSchemaDlg::OnUpdateTableDescription);
     connect(button(1020), &QPushButton::clicked, this, &CSchemaDlg::OnUpdateColumnDescription);
     connect(button(1030), &QPushButton::clicked, this, &CSchemaDlg::OnExport);
-    connect(m_databaseList, &QTreeWidget::itemSelectionChanged, this, &CSchemaDlg::OnItemChangedDatabaseList);
-    connect(m_tableList, &QTreeWidget::itemSelectionChanged, this, &CSchemaDlg::OnItemChangedTableList);
-    connect(m_columnList, &QTreeWidget::itemSelectionChanged, this, &CSchemaDlg::OnColumnSelected);
+    WireLists();
     connect(qobject_cast<QLineEdit*>(Control(1022)), &QLineEdit::textEdited, this, &CSchemaDlg::OnTableDescChange);
     connect(qobject_cast<QLineEdit*>(Control(1024)), &QLineEdit::textEdited, this, &CSchemaDlg::OnColumnDescChange);
 
@@ -64,6 +62,7 @@ CSchemaDlg::~CSchemaDlg()
     // The filter reaches into members; stop it before they go. Hiding here,
     // not in the base destructor, lets the focus leave the controls while
     // the handlers it triggers still have a whole window.
+    WaitForWorker();
     qApp->removeEventFilter(this);
     hide();
 }
@@ -110,6 +109,8 @@ void CSchemaDlg::reject() {}
 
 void CSchemaDlg::OnExit()
 {
+    // A running worker ends first: it may still need the window.
+    WaitForWorker();
     m_exitRequested = true;
     DestroyWindow();
     done(QDialog::Rejected);

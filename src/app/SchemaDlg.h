@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/DbKind.h"
 #include "db/MySqlClient.h"
 #include "settings/PasswordCodec.h"
 #include "settings/SettingsFile.h"
@@ -9,21 +10,21 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
 
+struct CatalogRows;
 class COdbcConnection;
 class COdbcRecordset;
 class CStatusLabel;
 class QComboBox;
+class QKeyEvent;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTreeWidget;
-
-// Server kind: 0 = SQL Server with sysproperties, 1 = SQL Server with
-// sys.extended_properties, 2 = MySQL.
-using DbKind = int;
 
 // Message-box styles used by the window.
 enum MessageStyle : unsigned {
@@ -81,7 +82,7 @@ public:
     void OnServerSelected();
     void OnServerEndEdit();
     void OnKindSelected();
-    void ApplyServerTypingRule(int key, Qt::KeyboardModifiers modifiers);
+    void ApplyServerTypingRule(const QKeyEvent& key);
 
     // Key filter and focus.
     bool PreTranslateMessage(QObject* target, QEvent* event);
@@ -91,12 +92,25 @@ public:
     void OnTableListFocus();
     void OnColumnListFocus();
 
-    // Handlers that talk to a server; filled in with the listings, the
-    // description updates and the export.
+    // Opens the connection of the current kind; on failure hides the label,
+    // tells the user why and returns 0. Runs on the window's thread or on a
+    // worker; its window changes always run on the window's thread.
+    int OpenConnection(const QString& server, const QString& port, const QString& database, const QString& user,
+                       const QString& password);
+
+    // Connecting: OnConnect starts ConnectWorker on a thread of its own.
     void OnConnect();
-    void OnItemChangedDatabaseList();
-    void OnItemChangedTableList();
-    void OnColumnSelected();
+    void ConnectWorker();
+    bool DetectCatalogVersion();
+    // True while a worker uses the connection objects; nothing else that
+    // talks to a server may start then.
+    bool WorkerRunning() const { return m_workerRunning; }
+
+    // Handlers that talk to a server. The list handlers get the row that
+    // has just become selected; losing a selection calls nothing.
+    void OnItemChangedDatabaseList(int row);
+    void OnItemChangedTableList(int row);
+    void OnColumnSelected(int row);
     void OnUpdateTableDescription();
     void OnUpdateColumnDescription();
     void OnTableDescChange();
@@ -110,7 +124,7 @@ public:
     std::unique_ptr<COdbcConnection> m_connection;
     std::unique_ptr<COdbcRecordset> m_recordset;
     CMySqlClient m_mysql;
-    int m_kind = 1;
+    DbKind m_kind = 1;
     QString m_exportFile;
     int m_serverEdited = 0;
     QProgressBar* m_progress = nullptr;
@@ -143,6 +157,24 @@ protected:
     void reject() override;
 
 private:
+    // Runs a window change on the window's thread; a worker waits for it.
+    // Only workers block here, and the window's thread never waits for a
+    // worker without processing events, so neither can stall the other.
+    template <typename F>
+    auto OnWindow(F&& change);
+    void StartWorker(void (CSchemaDlg::*work)());
+    void WaitForWorker();
+    void ConnectMySql();
+    void ConnectSqlServer();
+    void FinishConnect(const QStringList& databases, const QString& kindName);
+    void AddServerToHistory();
+    void WireLists();
+    void ResetDescriptionArea(bool tableDescEnabled);
+    void ShowWarning(const QString& text);
+    CatalogRows QueryCatalog(int queryKind, const QString& table, int columns);
+    void ShowProgress(qsizetype rows);
+    void CloseSqlServer();
+
     void CreateControls();
     void SetListStyles();
     void InsertListColumns();
@@ -152,6 +184,8 @@ private:
     RecordsetFactory m_makeRecordset;
     bool m_initDone = false;
     bool m_exitRequested = false;
+    std::thread m_worker;
+    std::atomic_bool m_workerRunning{false};
 
     // Server choice: context of its signal connections. It goes with the
     // members, before the dialog's destructor hides the window, which ends

@@ -1,0 +1,263 @@
+// Opening connections and the connect worker.
+
+#include "app/SchemaDlgWorker.h"
+
+#include "catalog/CatalogQuery.h"
+#include "catalog/CatalogRows.h"
+#include "common/AnsiCodePage.h"
+#include "common/DebugTrace.h"
+#include "db/OdbcConnection.h"
+#include "db/OdbcRecordset.h"
+#include "db/SqlServerConnectionString.h"
+#include "ui/StatusLabel.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+// The standard text-to-integer reading: leading blanks, a sign, then digits
+// up to the first other character; 0 when there is no digit.
+std::uint32_t PortNumber(const QString& text)
+{
+    return static_cast<std::uint32_t>(std::atoi(AnsiCodePage::FromUnicode(text).c_str()));
+}
+
+} // namespace
+
+int CSchemaDlg::OpenConnection(const QString& server, const QString& port, const QString& database,
+                               const QString& user, const QString& password)
+{
+    QString failure;
+    if (m_kind == 2) {
+        DebugTrace(u"连接MySQL数据库...");
+        m_mysql.SetConnectParams(AnsiCodePage::FromUnicode(server), AnsiCodePage::FromUnicode(user),
+                                 AnsiCodePage::FromUnicode(password), AnsiCodePage::FromUnicode(database),
+                                 PortNumber(port));
+        if (m_mysql.Connect()) {
+            DebugTrace(u"连接成功...");
+            return 1;
+        }
+        failure = QStringLiteral("打开数据库失败...\n%1 : %2")
+                      .arg(m_mysql.m_errorCode)
+                      .arg(AnsiCodePage::ToUnicode(m_mysql.m_errorText));
+    } else {
+        DebugTrace(u"连接SQLServer数据库...");
+        const SqlServerConnectionString connection = BuildSqlServerConnectionString(
+            ChooseSqlServerDriver(InstalledOdbcDrivers()), server, port, database, user, password);
+        // No connection object means an empty message, as a call through an
+        // empty pointer gives.
+        if (m_connection && connection.IsValid()) {
+            try {
+                m_connection->Open(connection.text);
+                DebugTrace(u"连接成功...");
+                return 1;
+            } catch (const COdbcError& error) {
+                failure = error.Description();
+            }
+        } else {
+            failure = connection.error;
+        }
+    }
+    OnWindow([&] {
+        m_statusLabel->hide();
+        MessageBox(failure, QStringLiteral("警告"), kMbIconExclamation);
+    });
+    return 0;
+}
+
+void CSchemaDlg::CloseSqlServer()
+{
+    if (m_connection && m_connection->State() != 0)
+        m_connection->Close();
+}
+
+void CSchemaDlg::ShowWarning(const QString& text)
+{
+    OnWindow([&] { MessageBox(text, QStringLiteral("警告"), kMbIconExclamation); });
+}
+
+void CSchemaDlg::OnConnect()
+{
+    // A second press (or Enter in a field) before the worker has disabled
+    // the button must not start another worker on the same objects.
+    if (m_workerRunning)
+        return;
+    StartWorker(&CSchemaDlg::ConnectWorker);
+}
+
+void CSchemaDlg::StartWorker(void (CSchemaDlg::*work)())
+{
+    if (m_worker.joinable())
+        m_worker.join(); // the last worker has ended; only its thread is left
+    m_workerRunning = true;
+    m_worker = std::thread([this, work] {
+        (this->*work)();
+        m_workerRunning = false;
+        QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); // wakes a waiting Exit
+    });
+}
+
+void CSchemaDlg::WaitForWorker()
+{
+    // The worker may still need the window's thread for its last changes.
+    while (m_workerRunning)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    if (m_worker.joinable())
+        m_worker.join();
+}
+
+void CSchemaDlg::ConnectWorker()
+{
+    OnWindow([this] {
+        m_statusLabel->show();
+        m_statusLabel->SetLabelText(QStringLiteral("正在连接服务器，请稍候..."));
+        Control(1015)->setEnabled(false);
+        LoadFields();
+        m_server = m_serverCombo->currentText();
+    });
+    if (m_server.isEmpty()) {
+        OnWindow([this] {
+            m_statusLabel->hide();
+            MessageBox(QStringLiteral("未输入服务器，或服务器选择错误。"), QStringLiteral("提示"), kMbIconInformation);
+        });
+        return;
+    }
+    DebugTrace(u"连接服务器: %s", {m_server});
+    OnWindow([this] { EnableConnectionControls(false); });
+    if (m_kind == 2)
+        ConnectMySql();
+    else
+        ConnectSqlServer();
+}
+
+void CSchemaDlg::ConnectMySql()
+{
+    if (!OpenConnection(m_server, m_port, QString(), m_user, m_password)) {
+        OnWindow([this] { EnableConnectionControls(true); });
+        return;
+    }
+    const CatalogRows result = QueryMySqlRows(m_mysql, BuildCatalogQuery(kQueryDatabases, {}, {}, m_kind), 1);
+    if (result.failed) {
+        OnWindow([this] { m_statusLabel->hide(); });
+        m_mysql.Close();
+        OnWindow([this] { EnableConnectionControls(true); });
+        ShowWarning(result.error);
+        return;
+    }
+    m_mysql.Close();
+    QStringList databases;
+    for (const QStringList& row : result.rows) {
+        if (row[0].compare(u"information_schema", Qt::CaseInsensitive) != 0)
+            databases.append(row[0]);
+    }
+    FinishConnect(databases, QStringLiteral("MySQL"));
+}
+
+void CSchemaDlg::ConnectSqlServer()
+{
+    if (!OpenConnection(m_server, m_port, QStringLiteral("master"), m_user, m_password)) {
+        OnWindow([this] { EnableConnectionControls(true); });
+        return;
+    }
+    if (!DetectCatalogVersion()) {
+        OnWindow([this] {
+            m_statusLabel->hide();
+            EnableConnectionControls(true);
+        });
+        return;
+    }
+    const CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection,
+                                                  BuildCatalogQuery(kQueryDatabases, {}, {}, m_kind), {"name"});
+    if (result.failed) {
+        OnWindow([this] { m_statusLabel->hide(); });
+        CloseSqlServer();
+        OnWindow([this] { EnableConnectionControls(true); });
+        ShowWarning(result.error);
+        return;
+    }
+    CloseSqlServer();
+    QStringList databases;
+    for (const QStringList& row : result.rows)
+        databases.append(row[0]);
+    FinishConnect(databases, QStringLiteral("SQLServer"));
+}
+
+bool CSchemaDlg::DetectCatalogVersion()
+{
+    const CatalogRows probe = QuerySqlServerRows(*m_recordset, *m_connection, kCatalogProbe, {});
+    if (probe.failed) {
+        CloseSqlServer();
+        ShowWarning(probe.error);
+        return false;
+    }
+    m_kind = probe.rows.size() == 1 ? 0 : 1;
+    return true;
+}
+
+void CSchemaDlg::FinishConnect(const QStringList& databases, const QString& kindName)
+{
+    OnWindow([&] {
+        Control(1030)->hide();
+        ShowProgress(databases.size());
+        m_databaseList->setUpdatesEnabled(false);
+        QList<QTreeWidgetItem*> items;
+        items.reserve(databases.size());
+        for (const QString& name : databases) {
+            auto* item = new QTreeWidgetItem({name});
+            item->setIcon(0, m_imageList.value(1));
+            items.append(item);
+        }
+        m_databaseList->addTopLevelItems(items);
+        m_progress->setValue(m_progress->maximum());
+        qobject_cast<QLabel*>(Control(1007))->setText(QStringLiteral("数据库: %1").arg(databases.size()));
+        m_databaseList->setUpdatesEnabled(true);
+    });
+    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Type"), kindName);
+    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Port"), m_port);
+    m_settings.Write(m_settingsPath, m_server, QStringLiteral("User"), m_user);
+    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Pass"), m_codec.Encode(m_password, CPasswordCodec::kSeed));
+    AddServerToHistory();
+    OnWindow([this] {
+        m_statusLabel->hide();
+        m_databaseList->setEnabled(true);
+        m_progress->hide();
+        m_serverCombo->setEnabled(true);
+        Control(1030)->show();
+        m_databaseList->setFocus();
+    });
+}
+
+void CSchemaDlg::AddServerToHistory()
+{
+    const bool known = OnWindow([this] {
+        for (int i = 0; i < m_serverCombo->count(); ++i) {
+            if (m_serverCombo->itemText(i).compare(m_server, Qt::CaseInsensitive) == 0)
+                return true;
+        }
+        // The whole name goes in: the box has no fixed text buffer.
+        m_serverCombo->insertItem(0, m_imageList.value(0), m_server);
+        return false;
+    });
+    if (known)
+        return;
+    for (int n = 1;; ++n) {
+        const QString key = QStringLiteral("Server%1").arg(n);
+        if (m_settings.Read(m_settingsPath, QStringLiteral("Database"), key, QString()).isEmpty()) {
+            m_settings.Write(m_settingsPath, QStringLiteral("Database"), key, m_server);
+            return;
+        }
+    }
+}
+
+void CSchemaDlg::ShowProgress(qsizetype rows)
+{
+    m_progress->setRange(0, int(qMax<qsizetype>(rows - 1, 0)));
+    m_progress->setValue(0);
+    m_progress->show();
+}

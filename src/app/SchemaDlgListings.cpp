@@ -1,0 +1,167 @@
+// The table and column listings, on the window's thread.
+
+#include "app/ListRows.h"
+#include "app/SchemaDlg.h"
+
+#include "catalog/CatalogQuery.h"
+#include "catalog/CatalogRows.h"
+#include "catalog/LengthDisplay.h"
+#include "db/OdbcRecordset.h"
+#include "ui/StatusLabel.h"
+
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTreeWidget>
+
+namespace {
+
+const QStringList kTableFields = {"name", "extpro"};
+const QStringList kColumnFields = {"name", "type", "length", "dec", "null", "key", "auto", "default", "desc"};
+
+void SetLabel(QWidget* widget, const QString& text)
+{
+    qobject_cast<QLabel*>(widget)->setText(text);
+}
+
+// Rows go in with drawing and sorting off; a sorted list sorts once at the end.
+void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& progress)
+{
+    const bool sorted = list.isSortingEnabled();
+    list.setSortingEnabled(false);
+    for (QTreeWidgetItem* item : items)
+        ApplyHeaderAlignment(list, *item);
+    list.addTopLevelItems(items);
+    progress.setValue(progress.maximum());
+    if (sorted)
+        list.setSortingEnabled(true);
+}
+
+} // namespace
+
+void CSchemaDlg::WireLists()
+{
+    // Only a row that has just become selected counts: clearing a list or
+    // losing a selection reports nothing.
+    const auto wire = [this](QTreeWidget* list, void (CSchemaDlg::*handler)(int)) {
+        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                [this, handler](const QItemSelection& selected) {
+                    if (!selected.isEmpty())
+                        (this->*handler)(selected.indexes().first().row());
+                });
+    };
+    wire(m_databaseList, &CSchemaDlg::OnItemChangedDatabaseList);
+    wire(m_tableList, &CSchemaDlg::OnItemChangedTableList);
+    wire(m_columnList, &CSchemaDlg::OnColumnSelected);
+}
+
+CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int columns)
+{
+    const bool mysql = m_kind == 2;
+    const QString statement = BuildCatalogQuery(queryKind, table, mysql ? m_database : QString(), m_kind,
+                                                mysql && m_mysql.NoBackslashEscapes());
+    if (mysql) {
+        CatalogRows result = QueryMySqlRows(m_mysql, statement, columns);
+        if (result.failed)
+            m_statusLabel->hide();
+        m_mysql.Close();
+        return result;
+    }
+    const QStringList& fields = queryKind == kQueryTables ? kTableFields : kColumnFields;
+    CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection, statement, fields);
+    CloseSqlServer();
+    return result;
+}
+
+void CSchemaDlg::ResetDescriptionArea(bool tableDescEnabled)
+{
+    StoreFields();
+    Control(1022)->setEnabled(tableDescEnabled);
+    Control(1024)->setEnabled(false);
+    Control(1021)->setEnabled(false);
+    Control(1020)->setEnabled(false);
+}
+
+void CSchemaDlg::OnItemChangedDatabaseList(int row)
+{
+    if (m_workerRunning)
+        return;
+    QTreeWidgetItem* item = m_databaseList->topLevelItem(row);
+    m_database = item ? item->text(0) : QString();
+    if (m_database.isEmpty())
+        return;
+    m_tableDesc.clear();
+    m_columnDesc.clear();
+    ResetDescriptionArea(false);
+    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+        return;
+
+    const CatalogRows result = QueryCatalog(kQueryTables, QString(), 2);
+    if (result.failed) {
+        ShowWarning(result.error);
+        return;
+    }
+    ShowProgress(qsizetype(result.rows.size()));
+    m_tableList->clear();
+    m_columnList->clear();
+    SetLabel(Control(1008), QStringLiteral("表: 0"));
+    SetLabel(Control(1009), QStringLiteral("字段: 0"));
+    m_tableList->setUpdatesEnabled(false);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(result.rows.size()));
+    for (const QStringList& values : result.rows) {
+        auto* entry = new QTreeWidgetItem(values);
+        entry->setIcon(0, m_imageList.value(2));
+        items.append(entry);
+    }
+    FillList(*m_tableList, items, *m_progress);
+    SetLabel(Control(1008), QStringLiteral("表: %1").arg(items.size()));
+    m_tableList->setUpdatesEnabled(true);
+    m_tableList->setEnabled(true);
+    Control(1030)->setEnabled(true);
+    m_progress->hide();
+    m_tableRow = 0;
+    m_table.clear();
+}
+
+void CSchemaDlg::OnItemChangedTableList(int row)
+{
+    if (m_workerRunning)
+        return;
+    m_tableRow = row;
+    QTreeWidgetItem* item = m_tableList->topLevelItem(row);
+    m_table = item ? item->text(0) : QString();
+    m_tableDesc = item ? item->text(1) : QString();
+    if (m_table.isEmpty())
+        return;
+    m_columnDesc.clear();
+    ResetDescriptionArea(true);
+    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+        return;
+
+    const CatalogRows result = QueryCatalog(kQueryColumns, m_table, 9);
+    if (result.failed) {
+        ShowWarning(result.error);
+        return;
+    }
+    ShowProgress(qsizetype(result.rows.size()));
+    m_columnList->clear();
+    SetLabel(Control(1009), QStringLiteral("字段: 0"));
+    m_columnList->setUpdatesEnabled(false);
+    QList<QTreeWidgetItem*> items;
+    items.reserve(qsizetype(result.rows.size()));
+    for (QStringList values : result.rows) {
+        values[2] = DisplayLength(values[1], values[2], m_kind);
+        auto* entry = new QTreeWidgetItem(values);
+        entry->setIcon(0, m_imageList.value(3));
+        items.append(entry);
+    }
+    FillList(*m_columnList, items, *m_progress);
+    SetLabel(Control(1009), QStringLiteral("字段: %1").arg(items.size()));
+    m_columnList->setUpdatesEnabled(true);
+    m_columnList->setEnabled(true);
+    m_progress->hide();
+    Control(1022)->setFocus();
+    m_columnRow = 0;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+// For the window's own sources: how a worker changes the window.
+
+#include "app/SchemaDlg.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+#include <type_traits>
+
+template <typename F>
+auto CSchemaDlg::OnWindow(F&& change)
+{
+    if (QThread::currentThread() == thread())
+        return change();
+    using Result = std::invoke_result_t<F>;
+    if constexpr (std::is_void_v<Result>) {
+        QMetaObject::invokeMethod(this, std::forward<F>(change), Qt::BlockingQueuedConnection);
+    } else {
+        Result result{};
+        QMetaObject::invokeMethod(
+            this, [&] { result = change(); }, Qt::BlockingQueuedConnection);
+        return result;
+    }
+}

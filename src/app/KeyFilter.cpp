@@ -80,13 +80,16 @@ bool CSchemaDlg::PreTranslateMessage(QObject* target, QEvent* event)
         return false;
 
     if (event->type() == QEvent::FocusIn) {
+        // A click marks the row it hits; marking the remembered row first
+        // would list a table the user did not choose on the way.
+        const bool byClick = static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason;
         if (widget == Control(1022))
             OnTableDescFocus();
         else if (widget == Control(1024))
             OnColumnDescFocus();
-        else if (widget == m_tableList)
+        else if (widget == m_tableList && !byClick)
             OnTableListFocus();
-        else if (widget == m_columnList)
+        else if (widget == m_columnList && !byClick)
             OnColumnListFocus();
         return false;
     }

@@ -9,6 +9,7 @@
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"
 #include "db/SqlServerConnectionString.h"
+#include "ui/NameSortedItem.h"
 #include "ui/StatusLabel.h"
 
 #include <QComboBox>
@@ -209,7 +210,7 @@ void CSchemaDlg::FinishConnect(const QStringList& databases, const QString& kind
         QList<QTreeWidgetItem*> items;
         items.reserve(databases.size());
         for (const QString& name : databases) {
-            auto* item = new QTreeWidgetItem({name});
+            auto* item = new CNameSortedItem(QStringList{name});
             item->setIcon(0, m_imageList.value(1));
             items.append(item);
         }

@@ -7,6 +7,7 @@
 #include "catalog/CatalogRows.h"
 #include "catalog/LengthDisplay.h"
 #include "db/OdbcRecordset.h"
+#include "ui/NameSortedItem.h"
 #include "ui/StatusLabel.h"
 
 #include <QItemSelectionModel>
@@ -111,7 +112,7 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(result.rows.size()));
     for (const QStringList& values : result.rows) {
-        auto* entry = new QTreeWidgetItem(values);
+        auto* entry = new CNameSortedItem(values);
         entry->setIcon(0, m_imageList.value(2));
         items.append(entry);
     }

@@ -78,9 +78,10 @@ bool CMySqlClient::Query(const std::string& statement)
         return false;
     }
     MYSQL_RES* result = mysql_store_result(&m_handle);
-    // A statement without a result set yields null with no error; a null with
-    // columns expected means the rows never arrived.
-    if (!result && mysql_field_count(&m_handle) != 0) {
+    // A statement without a result set yields null with no error. A link
+    // lost while the rows arrive also yields null, and libmariadb may have
+    // cleared the field count by then: the error number tells.
+    if (!result && (mysql_field_count(&m_handle) != 0 || mysql_errno(&m_handle) != 0)) {
         CaptureError();
         return false;
     }

@@ -1,0 +1,329 @@
+#include "TestSchemaDlgHarness.h"
+
+#include "support/TcpRelay.h"
+#include "ui/StatusLabel.h"
+
+#include <QTcpServer>
+#include "support/TestMySql.h"
+
+// Connecting and browsing through the window against the private MariaDB.
+// Lists are checked as "name|description" rows; columns as their shown cells.
+
+static const TestServer& Server()
+{
+    static const TestServer server = TestServer::Load();
+    return server;
+}
+
+static void Run(CMySqlClient& client, const QString& statement)
+{
+    QVERIFY2(client.Query(AnsiCodePage::FromUnicode(statement)), client.m_errorText.c_str());
+}
+
+// Replaces a field's text the way a user does: select all, type.
+static void Retype(QWidget* field, const QString& text)
+{
+    Focus(field);
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(field, Qt::Key_Delete);
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        else // what an input method delivers
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), {});
+    }
+}
+
+// Types a new server, picks MySQL, fills port, user and password, presses Connect.
+static void Connect(Window& w, const QString& host, int port, const QString& user, const QString& password)
+{
+    Retype(w->m_serverCombo, host);
+    QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
+    // A drop-down left open would stay the active window offscreen; the
+    // choice is what the list reports when an item is picked.
+    w->m_kindCombo->setCurrentIndex(1);
+    emit w->m_kindCombo->activated(1);
+    Retype(w.Edit(1017), QString::number(port));
+    Retype(w.Edit(1013), user);
+    Retype(w.Edit(1014), password);
+    QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1015)), Qt::LeftButton);
+    QTRY_VERIFY(!w->WorkerRunning());
+}
+
+static void ConnectTestServer(Window& w, int port = -1)
+{
+    Connect(w, Server().host, port < 0 ? Server().port.toInt() : port, Server().user, Server().password);
+}
+
+static QStringList Rows(QTreeWidget* list)
+{
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QStringList cells;
+        for (int c = 0; c < list->columnCount(); ++c)
+            cells.append(list->topLevelItem(i)->text(c));
+        rows.append(cells.join(u'|'));
+    }
+    return rows;
+}
+
+static int RowOf(QTreeWidget* list, const QString& name)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->text(0) == name)
+            return i;
+    return -1;
+}
+
+static void Click(QTreeWidget* list, const QString& name)
+{
+    const int row = RowOf(list, name);
+    QVERIFY2(row >= 0, qPrintable(name));
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+static QString Text(Window& w, int id) { return w->Control(id)->property("text").toString(); }
+
+static QStringList Enabled(Window& w)
+{
+    QStringList ids;
+    for (int id : {1000, 1001, 1002, 1003, 1004, 1013, 1014, 1015, 1017, 1020, 1021, 1022, 1024, 1030})
+        if (w->Control(id)->isEnabled())
+            ids.append(QString::number(id));
+    return ids;
+}
+
+class TestBrowseMySql : public QObject
+{
+    Q_OBJECT
+    CMySqlClient m_admin;
+    const QString m_quoted = QStringLiteral("Tom's 数据库\\x");
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(Server().valid, "the private MariaDB is not running");
+        SetTestServerParams(m_admin, Server());
+        QVERIFY(m_admin.Connect());
+        Run(m_admin, "create database vel_browse");
+        Run(m_admin, "create table vel_browse.orders (id int) comment '订单表'");
+        Run(m_admin, "create table vel_browse.Customers (id int) comment 'Customers'");
+        Run(m_admin, "create table vel_browse.z_types ("
+                     "id int not null auto_increment primary key comment '编号',"
+                     "t text, mt mediumtext, lt longtext, tt tinytext, b blob, mb mediumblob, lb longblob,"
+                     "amount decimal(10,2) null, note varchar(20) not null default 'x' comment '备注 ') ");
+        Run(m_admin, "create table vel_browse.bare (k int)");
+        QString wide = "create table vel_browse.wide (c0 int";
+        for (int i = 1; i < 400; ++i)
+            wide += QStringLiteral(", c%1 int comment '%2'").arg(i).arg(QString(120, u'w'));
+        Run(m_admin, wide + ")");
+        Run(m_admin, u"create database `Tom's 数据库\\x`"_qs);
+        Run(m_admin, u"create table `Tom's 数据库\\x`.`it's` (id int) comment '引号''s'"_qs);
+        Run(m_admin, "create database vel_empty");
+        Run(m_admin, u"create user '用户'@'127.0.0.1' identified by '密码pw'"_qs);
+        Run(m_admin, u"grant all on `Tom's 数据库\\\\x`.* to '用户'@'127.0.0.1'"_qs);
+    }
+    void cleanupTestCase()
+    {
+        for (const char* db : {"vel_browse", "vel_empty"})
+            m_admin.Query(std::string("drop database if exists ") + db);
+        m_admin.Query(AnsiCodePage::FromUnicode(u"drop database if exists `Tom's 数据库\\x`"_qs));
+        m_admin.Query(AnsiCodePage::FromUnicode(u"drop user if exists '用户'@'127.0.0.1'"_qs));
+    }
+
+    // The database list, the stored parameters and the controls afterwards.
+    void connectListsDatabasesAndRemembersServer()
+    {
+        Window w;
+        ConnectTestServer(w);
+        const QStringList databases = Rows(w->m_databaseList);
+        QVERIFY(databases.contains("vel_browse") && databases.contains(m_quoted) && databases.contains("mysql"));
+        QVERIFY(!databases.join(',').contains("information_schema", Qt::CaseInsensitive));
+        QCOMPARE(Text(w, 1007), QStringLiteral("数据库: %1").arg(databases.size()));
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001"}));
+        QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible() && w->Control(1030)->isVisible());
+        QTRY_VERIFY(w->m_databaseList->hasFocus());
+        CSettingsFile settings;
+        const QString host = Server().host;
+        QCOMPARE(settings.Read("Pell.ini", host, "Type", "?"), QString("MySQL"));
+        QCOMPARE(settings.Read("Pell.ini", host, "Port", "?"), Server().port);
+        QCOMPARE(settings.Read("Pell.ini", host, "User", "?"), Server().user);
+        QCOMPARE(CPasswordCodec().Decode(settings.Read("Pell.ini", host, "Pass", "?"), CPasswordCodec::kSeed),
+                 Server().password);
+        QCOMPARE(settings.Read("Pell.ini", "Database", "Server1", "?"), host);
+        QCOMPARE(w->m_serverCombo->itemText(0), host);
+    }
+
+    // The history takes a server once, whatever its letter case; the
+    // section is written under the name as typed each time.
+    void historyOncePerServerAnyCase()
+    {
+        Window w("[Database]\nServer1=db9\n");
+        for (const char* host : {"LocalHost", "LOCALHOST"})
+            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
+        CSettingsFile settings;
+        QCOMPARE(settings.Read("Pell.ini", "Database", "Server2", "?"), QString("LocalHost"));
+        QVERIFY(!QSettings("Pell.ini", QSettings::IniFormat).contains("Database/Server3"));
+        QCOMPARE(w->m_serverCombo->count(), 2);
+        QCOMPARE(w.messages, QStringList());
+    }
+
+    void connectFailures_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("wrong_password") << Server().host << Server().port.toInt() << "nope"
+                                        << "警告|0x30|打开数据库失败...\n1045 : Access denied for user";
+        QTcpServer closed; // a port that was free a moment ago
+        closed.listen(QHostAddress::LocalHost);
+        const int refused = closed.serverPort();
+        closed.close();
+        QTest::newRow("refused_port") << Server().host << refused << Server().password
+                                      << "警告|0x30|打开数据库失败...\n2002 : ";
+        QTest::newRow("empty_server") << "" << Server().port.toInt() << Server().password
+                                      << "提示|0x40|未输入服务器，或服务器选择错误。";
+    }
+    void connectFailures()
+    {
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        Window w;
+        if (host.isEmpty()) {
+            w->EnableConnectionControls(true);
+            w->m_kind = 2;
+            QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1015)), Qt::LeftButton);
+            QTRY_VERIFY(!w->WorkerRunning());
+        } else {
+            Connect(w, host, port, Server().user, password);
+        }
+        QCOMPARE(w.messages.size(), 1);
+        QVERIFY2(std::exchange(w.messages, {}).first().startsWith(message), qPrintable(message));
+        QVERIFY(!w->m_statusLabel->isVisible());
+        QCOMPARE(w->m_databaseList->topLevelItemCount(), 0);
+        // An empty server leaves Connect off until a server is chosen or typed.
+        const QStringList expected = host.isEmpty() ? QStringList{"1000", "1004", "1013", "1014", "1017"}
+                                                    : QStringList{"1000", "1004", "1013", "1014", "1015", "1017"};
+        QCOMPARE(Enabled(w), expected);
+        QVERIFY(!QFile::exists("Pell.ini") || !QSettings("Pell.ini", QSettings::IniFormat).contains(host + "/Type"));
+    }
+
+    // Chinese in the database, the user and the password reach the server as meant.
+    void chineseUserAndDatabase()
+    {
+        Window w;
+        Connect(w, Server().host, Server().port.toInt(), u"用户"_qs, u"密码pw"_qs);
+        QVERIFY(Rows(w->m_databaseList).contains(m_quoted));
+        Click(w->m_databaseList, m_quoted);
+        QCOMPARE(Rows(w->m_tableList), QStringList{u"it's|引号's"_qs});
+    }
+
+    void tablesAndColumns()
+    {
+        Window w;
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_browse");
+        QCOMPARE(Rows(w->m_tableList), QStringList({"bare|", "Customers|Customers", "orders|订单表", "wide|", "z_types|"}));
+        QCOMPARE(Text(w, 1008), QString("表: 5"));
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001", "1002", "1030"}));
+        QCOMPARE(w->m_tableRow, 0);
+
+        Click(w->m_tableList, "orders");
+        QCOMPARE(w.Edit(1022)->text(), QString("订单表"));
+        Click(w->m_tableList, "z_types");
+        QCOMPARE(w->m_table, QString("z_types"));
+        QCOMPARE(Rows(w->m_columnList), QStringList({
+            "id|int|10|0||√|√||编号", "t|text|64K||√|||NULL|", "mt|mediumtext|16M||√|||NULL|",
+            "lt|longtext|4G||√|||NULL|", "tt|tinytext|255||√|||NULL|", "b|blob|64K||√|||NULL|",
+            "mb|mediumblob|16M||√|||NULL|", "lb|longblob|4G||√|||NULL|", "amount|decimal|10|2|√|||NULL|",
+            "note|varchar|20|||||'x'|备注 "}));
+        QCOMPARE(Text(w, 1009), QString("字段: 10"));
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001", "1002", "1003", "1022", "1030"}));
+        QTRY_VERIFY(w.Edit(1022)->hasFocus());
+        QCOMPARE(w->m_columnRow, 0);
+
+        Click(w->m_databaseList, "vel_empty");
+        QCOMPARE(Rows(w->m_tableList), QStringList());
+        QCOMPARE(Rows(w->m_columnList), QStringList());
+        QCOMPARE(Text(w, 1008), QString("表: 0"));
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001", "1002", "1003", "1030"}));
+    }
+
+    // The arrow keys walk the database list and list each database.
+    void keyboardWalksDatabases()
+    {
+        Window w;
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_browse");
+        const int row = RowOf(w->m_databaseList, "vel_browse");
+        QTest::keyClick(w->m_databaseList, Qt::Key_Down);
+        QCOMPARE(w->m_database, w->m_databaseList->topLevelItem(row + 1)->text(0));
+        QTest::keyClick(w->m_databaseList, Qt::Key_Up);
+        QCOMPARE(w->m_database, QString("vel_browse"));
+        QCOMPARE(w->m_tableList->topLevelItemCount(), 5);
+    }
+
+    // A server that goes away between or during listings: a message, the
+    // lists as they were, and the window works again once it is back.
+    void serverGoesAway()
+    {
+        TcpRelay relay(quint16(Server().port.toUInt()));
+        Window w;
+        ConnectTestServer(w, relay.Port());
+        Click(w->m_databaseList, "vel_browse");
+        relay.Cut();
+        Click(w->m_tableList, "orders");
+        QCOMPARE(w.messages.size(), 1);
+        QVERIFY(std::exchange(w.messages, {}).first().startsWith("警告|0x30|打开数据库失败...\n"));
+        QCOMPARE(w.Edit(1022)->text(), QString("订单表"));
+        QVERIFY(w.Edit(1022)->isEnabled() && !w->m_statusLabel->isVisible());
+
+        relay.Resume();
+        Click(w->m_tableList, "wide");
+        QCOMPARE(w->m_columnList->topLevelItemCount(), 400);
+        QTRY_VERIFY(relay.LastServerBytes() > 40000); // the link closes after the rows are read
+        relay.CutAfterServerBytes(relay.LastServerBytes() / 2);
+        Click(w->m_tableList, "z_types");
+        Click(w->m_tableList, "wide");
+        QCOMPARE(w.messages.size(), 1);
+        QVERIFY(std::exchange(w.messages, {}).first().startsWith("警告|0x30|查询失败...\n"));
+        QVERIFY(w->m_columnList->updatesEnabled() && !w->m_progress->isVisible());
+
+        relay.CutAfterServerBytes(0);
+        Click(w->m_tableList, "orders");
+        Click(w->m_tableList, "wide");
+        QCOMPARE(w->m_columnList->topLevelItemCount(), 400);
+    }
+
+    // While the worker waits on a slow server: a second press starts
+    // nothing, the lists start nothing, and Exit waits for the worker.
+    void workerGuards()
+    {
+        TcpRelay relay(quint16(Server().port.toUInt()));
+        relay.SetDelayMs(150);
+        Window w;
+        Retype(w->m_serverCombo, Server().host);
+        QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
+        w->m_kind = 2;
+        w.Edit(1017)->setText(QString::number(relay.Port()));
+        w.Edit(1013)->setText(Server().user);
+        w.Edit(1014)->setText(Server().password);
+        w->OnConnect();
+        w->OnConnect();
+        QTRY_VERIFY(w->m_statusLabel->isVisible());
+        QVERIFY(w->WorkerRunning());
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
+        QVERIFY(!w->WorkerRunning());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(relay.Accepted(), 1);
+        QVERIFY(w->m_databaseList->topLevelItemCount() > 0);
+    }
+};
+
+QTEST_MAIN(TestBrowseMySql)
+#include "TestBrowseMySql.moc"

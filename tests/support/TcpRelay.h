@@ -1,0 +1,52 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+// A TCP relay on 127.0.0.1 in front of a server, on a thread of its own, so
+// a test can make the link slow or take it away while the program under
+// test blocks in its client library.
+class TcpRelay
+{
+public:
+    explicit TcpRelay(std::uint16_t targetPort);
+    ~TcpRelay();
+    TcpRelay(const TcpRelay&) = delete;
+    TcpRelay& operator=(const TcpRelay&) = delete;
+
+    std::uint16_t Port() const { return m_port; }
+
+    // Drops every open link and refuses new ones until Resume.
+    void Cut();
+    void Resume();
+    // Drops a link once it has carried this many bytes from the server
+    // (0: never); counted per link.
+    void CutAfterServerBytes(std::uint64_t bytes) { m_cutAfter = bytes; }
+    // Holds every packet this long in each direction.
+    void SetDelayMs(int ms) { m_delayMs = ms; }
+
+    int Accepted() const { return m_accepted; }
+    // Bytes the last finished link carried from the server.
+    std::uint64_t LastServerBytes() const { return m_lastServerBytes; }
+
+private:
+    void AcceptLoop();
+    void Pump(int client, int server);
+
+    std::uint16_t m_targetPort;
+    std::uint16_t m_port = 0;
+    int m_listener = -1;
+    std::atomic_bool m_stop{false};
+    std::atomic_bool m_refusing{false};
+    std::atomic<std::uint64_t> m_cutAfter{0};
+    std::atomic_int m_delayMs{0};
+    std::atomic_int m_accepted{0};
+    std::atomic<std::uint64_t> m_lastServerBytes{0};
+    std::atomic_int m_generation{0};
+    std::mutex m_mutex;
+    std::vector<std::thread> m_links;
+    std::thread m_acceptor;
+};

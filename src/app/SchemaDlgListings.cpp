@@ -10,6 +10,7 @@
 #include "ui/NameSortedItem.h"
 #include "ui/StatusLabel.h"
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,8 +36,10 @@ void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& pr
         ApplyHeaderAlignment(list, *item);
     list.addTopLevelItems(items);
     progress.setValue(progress.maximum());
-    if (sorted)
+    if (sorted) {
         list.setSortingEnabled(true);
+        list.header()->setSortIndicatorShown(false); // turned on by the line above
+    }
 }
 
 } // namespace

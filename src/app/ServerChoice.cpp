@@ -223,7 +223,7 @@ void CSchemaDlg::OnKindSelected()
 
 void CSchemaDlg::ApplyServerTypingRule(const QKeyEvent& key)
 {
-    if (!IsServerTypingKey(key))
+    if (!IsServerTypingKey(key, PlatformKeycodesByPlace()))
         return;
     m_serverEdited = 1;
     EnableConnectionControls(true);

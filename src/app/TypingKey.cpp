@@ -13,15 +13,15 @@ bool IsLetterOrDigitKeycode(quint32 code)
         || (code >= 52 && code <= 58);
 }
 
-bool PlatformReportsKeycodes()
+} // namespace
+
+bool PlatformKeycodesByPlace()
 {
     const QString platform = QGuiApplication::platformName();
     return platform == u"xcb" || platform.startsWith(u"wayland");
 }
 
-} // namespace
-
-bool IsServerTypingKey(const QKeyEvent& key)
+bool IsServerTypingKey(const QKeyEvent& key, bool keycodesByPlace)
 {
     if (key.modifiers() & Qt::AltModifier)
         return false;
@@ -30,7 +30,7 @@ bool IsServerTypingKey(const QKeyEvent& key)
     // A keypad key is a digit only while Num Lock makes it one.
     if (key.modifiers() & Qt::KeypadModifier)
         return digit;
-    if (key.nativeScanCode() != 0 && PlatformReportsKeycodes())
+    if (key.nativeScanCode() != 0 && keycodesByPlace)
         return IsLetterOrDigitKeycode(key.nativeScanCode());
     return digit || (code >= Qt::Key_A && code <= Qt::Key_Z);
 }

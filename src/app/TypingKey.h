@@ -7,4 +7,7 @@ class QKeyEvent;
 // main keys count by where they sit, not by what the layout makes of them,
 // so a Cyrillic or Greek letter and Shift with a digit count as well. Alt
 // with a key is a button's mnemonic, not typing.
-bool IsServerTypingKey(const QKeyEvent& key);
+// keycodesByPlace: the platform's native scan codes are XKB keycodes, which
+// name the key's place (X11 and Wayland do this).
+bool IsServerTypingKey(const QKeyEvent& key, bool keycodesByPlace);
+bool PlatformKeycodesByPlace();

@@ -5,36 +5,42 @@
 #include <QFile>
 #include <QHash>
 
+#include <sys/stat.h>
+
 #include <cstdint>
-#include <filesystem>
 #include <mutex>
 
 namespace {
 
 const QString kSection = QStringLiteral("Config");
 
-// What identifies one version of the file on disk.
+// What identifies one version of the file on disk. The change time moves
+// with every write and cannot be set back, unlike the modification time; a
+// file replaced by a new copy has a new inode.
 struct FileStamp {
     bool exists = false;
-    std::filesystem::file_time_type modified{};
-    std::uintmax_t size = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t changedNs = 0;
+    std::int64_t modifiedNs = 0;
 
     bool operator==(const FileStamp&) const = default;
 };
 
-// std::filesystem rather than QFileInfo: its time stamp has the file
-// system's full resolution and needs no time-zone conversion per cell.
+std::int64_t Nanoseconds(const timespec& time)
+{
+    return std::int64_t(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// stat rather than QFileInfo: full resolution, and no time-zone conversion
+// per painted cell.
 FileStamp StampOf(const QString& path)
 {
-    const std::filesystem::path file(QFile::encodeName(path).toStdString());
-    std::error_code error;
-    const auto modified = std::filesystem::last_write_time(file, error);
-    if (error)
+    struct stat info {};
+    if (stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
-    const auto size = std::filesystem::file_size(file, error);
-    if (error)
-        return {};
-    return {true, modified, size};
+    return {true, info.st_dev, info.st_ino, info.st_size, Nanoseconds(info.st_ctim), Nanoseconds(info.st_mtim)};
 }
 
 // The parsed colours of one settings file, valid while its stamp holds.

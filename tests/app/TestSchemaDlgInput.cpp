@@ -1,5 +1,7 @@
 #include "TestSchemaDlgHarness.h"
 
+#include "app/TypingKey.h"
+
 // What a MySQL connection leaves in the lists, fields and buttons.
 static void AfterConnection(Window& w)
 {
@@ -124,6 +126,67 @@ private slots:
         Scenario("column_description_click_selects", {}, Click(1024), {"selected=订单表 orders"});
     }
     void input() { RunScenario(); }
+
+    // Keys count by where they sit where the platform says so (X11's keycodes);
+    // without keycodes, by the key Qt names. Keypad digits need Num Lock.
+    void serverTypingKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("keycode");
+        QTest::addColumn<bool>("counts");
+        QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 0 << true;
+        QTest::newRow("digit") << int(Qt::Key_7) << 0 << 0 << true;
+        QTest::newRow("ctrl_v_paste") << int(Qt::Key_V) << int(Qt::ControlModifier) << 0 << true;
+        QTest::newRow("alt_letter_is_mnemonic") << int(Qt::Key_C) << int(Qt::AltModifier) << 0 << false;
+        QTest::newRow("full_stop") << int(Qt::Key_Period) << 0 << 0 << false;
+        QTest::newRow("hyphen") << int(Qt::Key_Minus) << 0 << 0 << false;
+        QTest::newRow("keypad_digit") << int(Qt::Key_4) << int(Qt::KeypadModifier) << 0 << true;
+        QTest::newRow("keypad_without_numlock") << int(Qt::Key_Left) << int(Qt::KeypadModifier) << 0 << false;
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 0 << false;
+    }
+    void serverTypingKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, counts);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(IsServerTypingKey(press, false), counts);
+        Window w("[Database]\nServer1=a\n");
+        Focus(w->m_serverCombo);
+        w->Control(1015)->setEnabled(false);
+        QTest::keyClick(w->m_serverCombo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(w->m_serverEdited, counts ? 1 : 0);
+        QCOMPARE(w->Control(1015)->isEnabled(), counts);
+    }
+
+    // With keycodes, the key's place decides: a Cyrillic letter on the A key
+    // and Shift+1 count; the full stop's key does not, whatever it types.
+    void serverTypingKeycodes()
+    {
+        const auto keyAt = [](int key, quint32 keycode, Qt::KeyboardModifiers modifiers = {}) {
+            return QKeyEvent(QEvent::KeyPress, key, modifiers, keycode, 0, 0);
+        };
+        QVERIFY(IsServerTypingKey(keyAt(0x0424 /* Ф */, 38), true));
+        QVERIFY(!IsServerTypingKey(keyAt(0x0424 /* Ф */, 38), false));
+        QVERIFY(IsServerTypingKey(keyAt(Qt::Key_Exclam, 10, Qt::ShiftModifier), true));
+        QVERIFY(IsServerTypingKey(keyAt(Qt::Key_M, 58), true));
+        QVERIFY(!IsServerTypingKey(keyAt(Qt::Key_Period, 60), true));
+        QVERIFY(!IsServerTypingKey(keyAt(Qt::Key_Q, 24, Qt::AltModifier), true));
+    }
+
+    // Opening the server box's list ends the editing of its text: a typed
+    // server is applied then.
+    void dropDownEndsTyping()
+    {
+        Window w("[Database]\nServer1=a\n");
+        Type(w->m_serverCombo, "db7");
+        QCOMPARE(w->m_serverEdited, 1);
+        w->m_serverCombo->showPopup();
+        QCOMPARE(w->m_serverEdited, 0);
+        QCOMPARE(g_traces, QStringList{"输入服务器: db7"});
+        w->m_serverCombo->hidePopup();
+    }
 
     // The window closes through Exit only, so the filter itself eats Escape
     // and Alt+F4 pressed in any of its controls, and no other key.

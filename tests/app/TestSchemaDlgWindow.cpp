@@ -4,6 +4,7 @@
 #include "app/MessageBoxStyle.h"
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"
+#include "ui/StatusLabel.h"
 
 static void ClickExit(Window& w) { QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton); }
 
@@ -19,8 +20,11 @@ private slots:
                  {"history=c,b,a", "server=", "ini:Database/Server4="});
         Scenario("gap_ends_history", "[Database]\nServer1=a\nServer3=c\n", {},
                  {"history=a", "ini:Database/Server2=", "ini:Database/Server3=c"});
-        Scenario("escape_and_alt_f4_refused", {}, [](Window&) { Key(Qt::Key_Escape); Key(Qt::AltModifier | Qt::Key_F4); },
-                 {"visible=yes"});
+        // Alt+F4 and the title bar's button reach the window as the platform's close request.
+        Scenario("escape_and_platform_close_refused", {}, [](Window& w) {
+            QTest::keyClick(w.dlg.get(), Qt::Key_Escape);
+            QVERIFY(!w->windowHandle()->close());
+        }, {"visible=yes"});
         Scenario("close_refused", {}, [](Window& w) { QVERIFY(!w->close()); }, {"visible=yes"});
         Scenario("exit_closes", {}, ClickExit, {"visible=no"});
         // Storing an unchanged text would reset the field and its selection.
@@ -69,6 +73,28 @@ private slots:
             const QString flags = QString(control->isEnabled() ? u'e' : u'-') + (control->isVisible() ? u'v' : u'-');
             QCOMPARE(id + u' ' + text + u'/' + flags, row);
         }
+    }
+
+    // The window's own wait label draws its text centred, on one line.
+    void waitLabelCentredOnOneLine()
+    {
+        Window w;
+        w->m_statusLabel->show();
+        w->m_statusLabel->SetLabelText(QStringLiteral("正在连接服务器，请稍候..."));
+        const QImage image = w->m_statusLabel->grab().toImage();
+        QRect text;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                if (pixel.red() > 200 && pixel.green() < 90 && pixel.blue() < 90)
+                    text |= QRect(x, y, 1, 1);
+            }
+        QVERIFY(!text.isEmpty());
+        QVERIFY2(qAbs(text.center().x() - image.width() / 2) <= 4, qPrintable(QString::number(text.center().x())));
+        QVERIFY2(qAbs(text.center().y() - image.height() / 2) <= 4, qPrintable(QString::number(text.center().y())));
+        // 36 points is about 48 pixels; a second line would double the height.
+        QVERIFY2(text.height() < 72, qPrintable(QString::number(text.height())));
+        w->m_statusLabel->hide();
     }
 
     void formatTrace()

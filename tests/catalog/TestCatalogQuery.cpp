@@ -94,7 +94,6 @@ private slots:
         QCOMPARE(BuildCatalogQuery(queryKind, u"t\\'s"_s, u"a'b\\c"_s, kind, noBackslashEscapes), expected);
     }
 
-    void probe() { QCOMPARE(kCatalogProbe, u"select 1 from sysobjects where [name] = 'sysproperties'"_s); }
 
     void gbkTrailByteIsNoBackslash()
     {

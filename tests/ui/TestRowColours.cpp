@@ -42,8 +42,8 @@ private slots:
     // A new file per test: the colour cache is keyed by path.
     void init() { m_path = m_dir.filePath(QTest::currentTestFunction() + QString(".ini")); }
 
-    // Keys are written back as rows first need them. An edit shows at the next repaint; the same
-    // size and time stamp count as the same file (row 0, evicted by row 1's write-back, is cached again).
+    // Keys are written back as rows first need them. An edit shows at the next repaint, also one
+    // that keeps the file's size and modification time, whether it replaces the file or writes in place.
     void fileFollowedAtRepaint()
     {
         QVERIFY(ShowList(1, "DB"));
@@ -58,9 +58,14 @@ private slots:
         const auto stamp = std::filesystem::last_write_time(file);
         m_settings.Write(m_path, "Config", "DBRow0BkColor", "0x00FF00");
         std::filesystem::last_write_time(file, stamp);
-        QCOMPARE(Background(0), Rgb(0xE4E4E4));
-        std::filesystem::last_write_time(file, stamp + std::chrono::seconds(1));
         QCOMPARE(Background(0), Rgb(kGreen));
+        QByteArray bytes = FileBytes();
+        bytes.replace("0x00FF00", "0xFF0000"); // blue, in the file's BGR order
+        QFile inPlace(m_path);
+        QVERIFY(inPlace.open(QIODevice::ReadWrite) && inPlace.write(bytes) == bytes.size());
+        inPlace.close();
+        std::filesystem::last_write_time(file, stamp);
+        QCOMPARE(Background(0), Rgb(0xFF0000));
     }
 
     void paintedColours()

@@ -78,6 +78,7 @@ struct CTdsPeer::Session {
     int socket = -1;
     QString database;
     int packetSize = 4096;
+    bool tds71 = false;
 };
 
 CTdsPeer::CTdsPeer(QString user, QString password) : m_user(std::move(user)), m_password(std::move(password)) {}
@@ -165,13 +166,14 @@ void CTdsPeer::Serve(int socket)
 {
     Session session;
     session.socket = socket;
+    session.tds71 = m_tds71;
     for (bool open = true; open;) {
         const std::optional<Request> request = ReadRequest(socket);
         if (!request)
             break;
         switch (request->type) {
         case PreLogin:
-            open = SendAll(socket, Packets(Reply, PreLoginReply(), session.packetSize));
+            open = SendAll(socket, Packets(Reply, PreLoginReply(session.tds71), session.packetSize));
             break;
         case Login7:
             open = Login(session, request->payload);
@@ -180,7 +182,7 @@ void CTdsPeer::Serve(int socket)
             open = !session.database.isEmpty() && Batch(session, request->payload);
             break;
         case Attention: {
-            StreamWriter done;
+            StreamWriter done(session.tds71);
             done.DoneToken(StreamWriter::Done, StreamWriter::Attended, 0, 0);
             open = SendAll(socket, Packets(Reply, done.Bytes(), session.packetSize));
             break;
@@ -219,7 +221,7 @@ bool CTdsPeer::Login(Session& session, const QByteArray& payload)
         accepted = login->user.compare(m_user, Qt::CaseInsensitive) == 0 && login->password == m_password;
         m_logins.push_back({login->user, login->database, login->tdsVersion, accepted && known});
     }
-    StreamWriter reply;
+    StreamWriter reply(session.tds71);
     if (!accepted || !known) {
         if (accepted) {
             reply.Error({4060, 1, 11,
@@ -246,7 +248,7 @@ bool CTdsPeer::Login(Session& session, const QByteArray& payload)
 
 bool CTdsPeer::Batch(Session& session, const QByteArray& payload)
 {
-    const std::optional<QString> text = ParseBatch(payload);
+    const std::optional<QString> text = ParseBatch(payload, session.tds71);
     if (!text)
         return false;
     TdsReply answer;
@@ -256,7 +258,7 @@ bool CTdsPeer::Batch(Session& session, const QByteArray& payload)
         answer = m_catalog.Answer(session.database, *text);
     }
     Delay();
-    StreamWriter reply;
+    StreamWriter reply(session.tds71);
     if (!answer.procedure.isEmpty()) {
         if (answer.error)
             reply.Error(*answer.error);

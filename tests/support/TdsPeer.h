@@ -65,6 +65,9 @@ public:
     void SetDropAfterRows(int rows) { m_dropAfterRows = rows; }
     // Each reply to a login or a batch waits this long first.
     void SetReplyDelay(int milliseconds) { m_delayMs = milliseconds; }
+    // Logins from now on are answered as SQL Server 2000 answers them: in
+    // TDS 7.1, whatever version the client asked for.
+    void SetTds71(bool on) { m_tds71 = on; }
 
 private:
     struct Session;
@@ -79,6 +82,7 @@ private:
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_dropAfterRows{-1};
     std::atomic<int> m_delayMs{0};
+    std::atomic<bool> m_tds71{false};
 
     mutable std::mutex m_mutex; // guards everything below
     QString m_user;

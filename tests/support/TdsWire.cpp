@@ -120,14 +120,17 @@ void StreamWriter::Message(uint8_t token, const TdsWire::Message& message)
     const QString server = QStringLiteral("VELMORA-PEER");
     Byte(token);
     U16(static_cast<uint16_t>(4 + 1 + 1 + 2 + 2 * message.text.size() + 1 + 2 * server.size() + 1
-                              + 2 * message.procedure.size() + 4));
+                              + 2 * message.procedure.size() + (m_tds71 ? 2 : 4)));
     U32(static_cast<uint32_t>(message.number));
     Byte(static_cast<uint8_t>(message.state));
     Byte(static_cast<uint8_t>(message.severity));
     UsVarChar(message.text);
     BVarChar(server);
     BVarChar(message.procedure);
-    U32(static_cast<uint32_t>(message.line));
+    if (m_tds71)
+        U16(static_cast<uint16_t>(message.line));
+    else
+        U32(static_cast<uint32_t>(message.line));
 }
 
 void StreamWriter::Info(const TdsWire::Message& message)
@@ -146,11 +149,9 @@ void StreamWriter::LoginAck()
     Byte(Token_LoginAck);
     U16(static_cast<uint16_t>(1 + 4 + 1 + 2 * program.size() + 4));
     Byte(1); // T-SQL
-    for (uint8_t b : {uint8_t{0x74}, uint8_t{0x00}, uint8_t{0x00}, uint8_t{0x04}})
-        Byte(b);
+    U32(m_tds71 ? 0x01000071 : 0x04000074); // sent as 71 00 00 01 or 74 00 00 04
     BVarChar(program);
-    for (uint8_t b : {uint8_t{15}, uint8_t{0}, uint8_t{0x07}, uint8_t{0xD0}}) // 15.0.2000
-        Byte(b);
+    U32(m_tds71 ? 0xF7070008 : 0xD007000F); // 8.0.2039 (2000 SP4) or 15.0.2000 (2019)
 }
 
 void StreamWriter::ColumnMetadata(const std::vector<Column>& columns)
@@ -158,7 +159,10 @@ void StreamWriter::ColumnMetadata(const std::vector<Column>& columns)
     Byte(Token_ColMetadata);
     U16(static_cast<uint16_t>(columns.size()));
     for (const Column& column : columns) {
-        U32(0); // user type
+        if (m_tds71)
+            U16(0); // user type
+        else
+            U32(0);
         U16(column.nullable ? 0x0001 : 0x0000);
         switch (column.type) {
         case ColumnType::Int4:
@@ -246,7 +250,8 @@ void StreamWriter::DoneToken(DoneKind kind, uint16_t status, uint16_t command, u
     U16(status);
     U16(command);
     U32(static_cast<uint32_t>(rows));
-    U32(static_cast<uint32_t>(rows >> 32));
+    if (!m_tds71)
+        U32(static_cast<uint32_t>(rows >> 32));
 }
 
 QByteArray Packets(uint8_t type, const QByteArray& stream, int packetSize, bool endOfMessage)
@@ -271,10 +276,11 @@ QByteArray Packets(uint8_t type, const QByteArray& stream, int packetSize, bool 
     return out;
 }
 
-QByteArray PreLoginReply()
+QByteArray PreLoginReply(bool tds71)
 {
     // Option table (token, offset, length; big-endian), then the values.
-    const uint8_t version[] = {15, 0, 0x07, 0xD0, 0, 0};
+    const uint8_t version2019[] = {15, 0, 0x07, 0xD0, 0, 0}, version2000[] = {8, 0, 0x07, 0xF7, 0, 0};
+    const uint8_t* version = tds71 ? version2000 : version2019;
     const uint8_t encryptNotSupported = 0x02, instanceMatches = 0x00, marsOff = 0x00;
     QByteArray table, data;
     const qsizetype tableSize = 5 * 5 + 1;
@@ -324,8 +330,11 @@ std::optional<Login> ParseLogin(const QByteArray& payload)
     return login;
 }
 
-std::optional<QString> ParseBatch(const QByteArray& payload)
+std::optional<QString> ParseBatch(const QByteArray& payload, bool tds71)
 {
+    if (tds71)
+        return payload.size() % 2 == 0 ? std::optional<QString>(ReadUtf16(payload, 0, payload.size() / 2))
+                                        : std::nullopt;
     if (payload.size() < 4)
         return std::nullopt;
     const uint32_t headers = ReadU32(payload, 0);

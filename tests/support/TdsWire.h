@@ -46,10 +46,13 @@ struct Message {
     int line = 1;
 };
 
-// Tokens appended to one reply stream.
+// Tokens appended to one reply stream. TDS 7.1 (SQL Server 2000) has
+// narrower user types, line numbers and row counts than 7.2 and later.
 class StreamWriter
 {
 public:
+    explicit StreamWriter(bool tds71 = false) : m_tds71(tds71) {}
+
     void EnvDatabase(const QString& newName, const QString& oldName);
     void EnvLanguage(const QString& language);
     void EnvPacketSize(int size);
@@ -77,6 +80,7 @@ private:
     void Collation();
     void Message(uint8_t token, const TdsWire::Message& message);
 
+    bool m_tds71;
     QByteArray m_bytes;
 };
 
@@ -85,7 +89,7 @@ private:
 QByteArray Packets(uint8_t type, const QByteArray& stream, int packetSize, bool endOfMessage = true);
 
 // The server's answer to PRELOGIN: no encryption, no MARS.
-QByteArray PreLoginReply();
+QByteArray PreLoginReply(bool tds71);
 
 struct Login {
     QString user;
@@ -99,8 +103,9 @@ struct Login {
 // Reads a LOGIN7 payload; nullopt when it is malformed.
 std::optional<Login> ParseLogin(const QByteArray& payload);
 
-// The UTF-16 text of a SQL batch payload, after its ALL_HEADERS block.
-std::optional<QString> ParseBatch(const QByteArray& payload);
+// The UTF-16 text of a SQL batch payload, after its ALL_HEADERS block
+// (which TDS 7.1 does not have).
+std::optional<QString> ParseBatch(const QByteArray& payload, bool tds71);
 
 // The bytes a GBK server holds for text made of ASCII and the few symbols the
 // peer's varchar columns carry; other characters become '?', as a server's

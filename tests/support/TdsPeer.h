@@ -10,8 +10,8 @@
 
 #include <atomic>
 #include <functional>
-#include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -46,8 +46,9 @@ public:
     // The one login the server knows; the user name is case-insensitive.
     void SetCredentials(const QString& user, const QString& password);
 
-    // Catalog set-up and inspection; safe while clients are connected.
-    // Back to the system databases alone, kind 1, default templates.
+    // Catalog set-up and inspection, safe while clients are connected.
+    // ResetCatalog: back to the system databases alone, kind 1, the default
+    // property templates.
     void ResetCatalog();
     void SetCatalogKind(int kind);
     void AddDatabase(const TdsDatabaseDef& database);

@@ -1,9 +1,8 @@
 #include "support/TdsStatements.h"
 
-// The program departs from the original statement texts in three ways, all
-// on purpose: names are quoted with '' doubled, the property joins keep only
-// MS_Description (so other properties neither hide nor double a table) and
-// table descriptions are no longer cut at 100 characters.
+// Names are quoted with '' doubled, the property joins keep only
+// MS_Description (so another property neither hides nor doubles a table) and
+// table descriptions are not cut at 100 characters.
 
 namespace TdsStatements {
 

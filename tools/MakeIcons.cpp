@@ -1,6 +1,7 @@
 // Draws the program's icons into PNG files: four 16x16 list icons (server,
-// database, table, column) and the 32x32 application icon.
-// Usage: velmora_make_icons <output folder>   (run with QT_QPA_PLATFORM=offscreen)
+// database, table, column) and the 32x32 application icon; with --hicolor,
+// the application icon at the desktop's sizes as <size>x<size>/apps/velmora.png.
+// Usage: velmora_make_icons [--hicolor] <output folder>   (run with QT_QPA_PLATFORM=offscreen)
 
 #include <QDir>
 #include <QFont>
@@ -10,25 +11,31 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
 namespace {
 
 // Every picture is drawn on a 64x64 canvas and scaled down smoothly, which
-// gives clean anti-aliased edges at 16 and 32 pixels.
+// gives clean anti-aliased edges at 16 and 32 pixels. Larger sizes are drawn
+// at their own size so they stay sharp.
 constexpr int kCanvas = 64;
 
 QImage Render(int size, const std::function<void(QPainter&)>& draw)
 {
-    QImage canvas(kCanvas, kCanvas, QImage::Format_ARGB32_Premultiplied);
+    const int canvasSize = std::max(kCanvas, size);
+    QImage canvas(canvasSize, canvasSize, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     {
         QPainter painter(&canvas);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.scale(qreal(canvasSize) / kCanvas, qreal(canvasSize) / kCanvas);
         draw(painter);
     }
+    if (canvasSize == size)
+        return canvas;
     return canvas.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
@@ -141,11 +148,23 @@ void DrawApplication(QPainter& p)
 int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+    const bool hicolor = argc == 3 && qstrcmp(argv[1], "--hicolor") == 0;
+    if (argc != 2 && !hicolor) {
+        std::fprintf(stderr, "usage: %s [--hicolor] <output folder>\n", argv[0]);
         return 2;
     }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
+    const QDir out(QString::fromLocal8Bit(argv[argc - 1]));
+    if (hicolor) {
+        for (const int size : {16, 32, 48, 64, 128, 256}) {
+            const QString folder = QStringLiteral("%1x%1/apps").arg(size);
+            const QString path = out.filePath(folder + QStringLiteral("/velmora.png"));
+            if (!out.mkpath(folder) || !Render(size, DrawApplication).save(path)) {
+                std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+                return 1;
+            }
+        }
+        return 0;
+    }
     const struct {
         const char* name;
         int size;

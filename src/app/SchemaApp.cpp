@@ -9,10 +9,12 @@ CSchemaApp::CSchemaApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Velmora"));
-    setApplicationVersion(QStringLiteral("23.16.10.23"));
+    setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    // Lets the desktop match the window to its menu entry and icon.
+    setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
 }
 
-bool CSchemaApp::InitInstance()
+bool CSchemaApp::InitInstance(const QString& settingsPath)
 {
     // The window speaks Chinese, so Qt's own buttons (OK, Yes, No) should too.
     QTranslator qtBase;
@@ -20,6 +22,7 @@ bool CSchemaApp::InitInstance()
         installTranslator(&qtBase);
 
     CSchemaDlg dialog;
+    dialog.SetSettingsPathAtStart(settingsPath);
     dialog.exec();
 
     removeTranslator(&qtBase);

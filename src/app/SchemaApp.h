@@ -13,7 +13,8 @@ public:
     CSchemaApp(int& argc, char** argv);
 
     // Returns false: there is nothing left to run once the window has closed.
-    bool InitInstance();
+    // settingsPath names the window's settings file ("Pell.ini" by default).
+    bool InitInstance(const QString& settingsPath = QStringLiteral("Pell.ini"));
 
     // Loads Qt's own Chinese texts (OK, Yes, No) into the translator.
     static bool LoadQtTranslation(QTranslator& translator);

@@ -53,6 +53,10 @@ public:
 
     QWidget* Control(int id) const;
 
+    // The settings file the start-up puts into m_settingsPath; set before the
+    // window is first shown.
+    void SetSettingsPathAtStart(const QString& path) { m_settingsPathAtStart = path; }
+
     // Make the SQL Server connection objects at start-up; null means the
     // object could not be created. Tests replace them before the first show.
     using ConnectionFactory = std::function<std::unique_ptr<COdbcConnection>()>;
@@ -182,6 +186,7 @@ private:
     MessageAnswerer m_answerer;
     ConnectionFactory m_makeConnection;
     RecordsetFactory m_makeRecordset;
+    QString m_settingsPathAtStart = QStringLiteral("Pell.ini");
     bool m_initDone = false;
     bool m_exitRequested = false;
     std::thread m_worker;

@@ -101,7 +101,7 @@ bool CSchemaDlg::OnInitDialog()
 void CSchemaDlg::InitWindowState()
 {
     m_server.clear();
-    m_settingsPath = QStringLiteral("Pell.ini");
+    m_settingsPath = m_settingsPathAtStart;
     m_serverEdited = 0;
     m_tableRow = -1;
     m_columnRow = -1;

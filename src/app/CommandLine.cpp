@@ -1,0 +1,78 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace {
+
+const QString kUserSettingsOption = QStringLiteral("user-settings");
+
+QString ProgramName(const QStringList& arguments)
+{
+    const QString name = arguments.isEmpty() ? QString() : QFileInfo(arguments.constFirst()).fileName();
+    return name.isEmpty() ? QStringLiteral("velmora") : name;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Documents database schemas on MySQL/MariaDB and SQL Server.\n"
+                       "Settings are kept in \"Pell.ini\" in the current folder."));
+    // Not addHelpOption(): its --help-all would have to end the process itself.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help."));
+    parser.addOption(help);
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption userSettings(
+        kUserSettingsOption,
+        QStringLiteral("Keep \"Pell.ini\" in $XDG_CONFIG_HOME/velmora (else ~/.config/velmora) "
+                       "instead of the current folder."));
+    parser.addOption(userSettings);
+
+    CommandLine line;
+    const QString program = ProgramName(arguments);
+    const auto usageError = [&](const QString& what) {
+        line.action = CommandLine::Action::Error;
+        line.text = QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(program, what);
+        return line;
+    };
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
+
+    if (parser.isSet(help)) {
+        line.action = CommandLine::Action::Help;
+        line.text = parser.helpText();
+    } else if (parser.isSet(version)) {
+        line.action = CommandLine::Action::Version;
+        line.text = QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                 QCoreApplication::applicationVersion());
+    }
+    line.userSettings = parser.isSet(userSettings);
+    return line;
+}
+
+QString UserSettingsFolder()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty() || QDir::isRelativePath(base))
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return QDir::cleanPath(base + QStringLiteral("/velmora"));
+}
+
+QString PrepareUserSettingsFile()
+{
+    const QString folder = UserSettingsFolder();
+    if (!QDir().mkpath(folder))
+        std::fprintf(stderr, "velmora: cannot create the settings folder %s\n", qPrintable(folder));
+    // A path with a folder part is used as it is by the settings file.
+    return folder + QStringLiteral("/Pell.ini");
+}

@@ -1,6 +1,5 @@
 // The table and column listings, on the window's thread.
 
-#include "app/ListRows.h"
 #include "app/SchemaDlg.h"
 
 #include "catalog/CatalogQuery.h"
@@ -32,8 +31,6 @@ void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& pr
 {
     const bool sorted = list.isSortingEnabled();
     list.setSortingEnabled(false);
-    for (QTreeWidgetItem* item : items)
-        ApplyHeaderAlignment(list, *item);
     list.addTopLevelItems(items);
     progress.setValue(progress.maximum());
     if (sorted) {

@@ -36,8 +36,8 @@ constexpr ListColumn kColumnColumns[] = {
     {u"自增", Qt::AlignHCenter, 40},  {u"默认", Qt::AlignLeft, 140},   {u"描述", Qt::AlignLeft, 290},
 };
 
-// The header item keeps each column's alignment; ApplyHeaderAlignment
-// hands it on to the rows.
+// The header item keeps each column's alignment; the row delegate hands it
+// on to the cells.
 template <size_t N>
 void InsertColumns(QTreeWidget* list, const ListColumn (&columns)[N])
 {

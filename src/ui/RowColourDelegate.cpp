@@ -71,6 +71,10 @@ void CRowColourDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 {
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
+    // A cell takes its column header's alignment, so the length and scale
+    // stay right-aligned and the marks centred without a setting per cell.
+    if (!index.data(Qt::TextAlignmentRole).isValid())
+        opt.displayAlignment = Qt::Alignment(m_list->headerItem()->textAlignment(index.column()));
 
     const int row = index.row();
     const RowColours colours = row == FirstSelectedRow()

@@ -5,4 +5,3 @@
 void CSchemaDlg::OnColumnSelected(int) {}
 void CSchemaDlg::OnUpdateTableDescription() {}
 void CSchemaDlg::OnUpdateColumnDescription() {}
-void CSchemaDlg::OnExport() {}

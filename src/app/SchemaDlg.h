@@ -121,6 +121,18 @@ public:
     void OnColumnDescChange();
     void OnExport();
 
+    // Export: OnExport asks and starts ExportWorker on a thread of its own.
+    // The file is replaced only when every table was written.
+    void ExportWorker();
+    // The save dialog for the export; an empty text means cancelled. Tests
+    // install an answerer so that no dialog blocks them.
+    using SaveFileAnswerer = std::function<QString(const QString& defaultName)>;
+    QString SaveFileDialog(const QString& defaultName);
+    void SetSaveFileAnswerer(SaveFileAnswerer answerer);
+    // Tables per column statement of a MySQL export; 0 sends the per-table
+    // statement for each table.
+    int m_exportChunk = 250;
+
     // Members, in the design's order.
     QIcon m_hIcon;
     CStatusLabel* m_statusLabel = nullptr;
@@ -178,12 +190,19 @@ private:
     CatalogRows QueryCatalog(int queryKind, const QString& table, int columns);
     void ShowProgress(qsizetype rows);
     void CloseSqlServer();
+    struct ExportRun;
+    void ExportMySql(const QStringList& tables, ExportRun& run);
+    void ExportSqlServer(const QStringList& tables, ExportRun& run);
+    void ExportTable(const QString& table, ExportRun& run);
+    void ShowTableProgress(qsizetype rows);
+    void FinishExport(ExportRun& run);
 
     void CreateControls();
     void SetListStyles();
     void InsertListColumns();
 
     MessageAnswerer m_answerer;
+    SaveFileAnswerer m_saveFileAnswerer;
     ConnectionFactory m_makeConnection;
     RecordsetFactory m_makeRecordset;
     QString m_settingsPathAtStart = QStringLiteral("Pell.ini");

@@ -19,7 +19,6 @@
 namespace {
 
 const QStringList kTableFields = {"name", "extpro"};
-const QStringList kColumnFields = {"name", "type", "length", "dec", "null", "key", "auto", "default", "desc"};
 
 void SetLabel(QWidget* widget, const QString& text)
 {

@@ -40,7 +40,8 @@ QString Tables(const QString& database, DbKind kind, bool noBackslashEscapes)
         + QStringLiteral("WHERE T.[xtype]='U'");
 }
 
-QString MySqlColumns(const QString& table, const QString& database, bool noBackslashEscapes)
+// The nine result columns of the MySQL column query, up to its "from".
+QString MySqlColumnValues()
 {
     return QStringLiteral("SELECT COLUMN_NAME as 'name' ,DATA_TYPE as 'type'")
         + QStringLiteral(",CASE CHARACTER_MAXIMUM_LENGTH IS NULL WHEN TRUE THEN NUMERIC_PRECISION "
@@ -49,7 +50,12 @@ QString MySqlColumns(const QString& table, const QString& database, bool noBacks
         + QStringLiteral(",CASE IS_NULLABLE WHEN 'NO' THEN '' ELSE '√' END as 'null'")
         + QStringLiteral(",CASE COLUMN_KEY WHEN 'PRI' THEN '√' ELSE '' END as 'key'")
         + QStringLiteral(",CASE EXTRA WHEN 'auto_increment' THEN '√' ELSE '' END as 'auto'")
-        + QStringLiteral(",COLUMN_DEFAULT as 'default',COLUMN_COMMENT as 'desc'")
+        + QStringLiteral(",COLUMN_DEFAULT as 'default',COLUMN_COMMENT as 'desc'");
+}
+
+QString MySqlColumns(const QString& table, const QString& database, bool noBackslashEscapes)
+{
+    return MySqlColumnValues()
         + QStringLiteral(" from information_schema.`COLUMNS` where TABLE_SCHEMA='")
         + EscapeMySqlLiteral(database, noBackslashEscapes)
         + QStringLiteral("' AND TABLE_NAME='")
@@ -106,4 +112,17 @@ QString BuildCatalogQuery(int queryKind, const QString& table, const QString& da
     default:
         return {};
     }
+}
+
+QString BuildMySqlColumnsOfTables(const QStringList& tables, const QString& database, bool noBackslashEscapes)
+{
+    QString statement = MySqlColumnValues() + QStringLiteral(",TABLE_NAME as 'table'")
+        + QStringLiteral(" from information_schema.`COLUMNS` where TABLE_SCHEMA='")
+        + EscapeMySqlLiteral(database, noBackslashEscapes) + QStringLiteral("' AND TABLE_NAME IN (");
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        if (i > 0)
+            statement += u',';
+        statement += u'\'' + EscapeMySqlLiteral(tables[i], noBackslashEscapes) + u'\'';
+    }
+    return statement + u')';
 }

@@ -3,9 +3,13 @@
 #include "common/DbKind.h"
 
 #include <QString>
+#include <QStringList>
 
 // Query kinds of BuildCatalogQuery.
 enum CatalogQueryKind : int { kQueryDatabases = 0, kQueryTables = 1, kQueryColumns = 2 };
+
+// The SQL Server column query's field names, in the order of the values.
+inline const QStringList kColumnFields = {"name", "type", "length", "dec", "null", "key", "auto", "default", "desc"};
 
 // Yields one row when the server keeps descriptions in sysproperties
 // (kind 0); otherwise the sys.extended_properties forms apply (kind 1).
@@ -23,3 +27,10 @@ inline const QString kCatalogProbe = QStringLiteral("select 1 from sysobjects wh
 // "auto" hold "√" for yes and the empty text for no.
 QString BuildCatalogQuery(int queryKind, const QString& table, const QString& database, DbKind kind,
                           bool noBackslashEscapes = false);
+
+// The MySQL column query for several tables of one database at once: the
+// nine columns of the column query, then the table's name as column 9. The
+// server compares the names by its own collation, so a caller keeps only
+// the rows of exactly the names it asked for. An empty list selects nothing
+// and is not valid SQL: callers pass at least one name.
+QString BuildMySqlColumnsOfTables(const QStringList& tables, const QString& database, bool noBackslashEscapes);

@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 
+#include "common/CompleteWrite.h"
 #include "settings/IniDocument.h"
 
 #include <QDir>
@@ -81,14 +82,10 @@ void Store(const QString& path, LoadedFile& loaded, const QString& section, cons
         return;
     if (!loaded.document.SetValue(section, key, OneLine(value)))
         return;
-    // QSaveFile takes a short write (file size limit, full disk) for success,
-    // and a buffered write hides it; unbuffered, the count tells. Only a
-    // complete copy may replace the old file.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!OpenReplacement(file))
         return;
-    const QByteArray bytes = loaded.document.ToBytes();
-    if (file.write(bytes) != bytes.size()) {
+    if (!WriteAll(file, loaded.document.ToBytes())) {
         file.cancelWriting();
         return;
     }

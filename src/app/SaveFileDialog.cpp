@@ -1,0 +1,27 @@
+#include "app/SchemaDlg.h"
+
+#include <QFileDialog>
+
+void CSchemaDlg::SetSaveFileAnswerer(SaveFileAnswerer answerer)
+{
+    m_saveFileAnswerer = std::move(answerer);
+}
+
+QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
+{
+    if (m_saveFileAnswerer)
+        return m_saveFileAnswerer(defaultName);
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({QStringLiteral("TXT Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+    dialog.selectNameFilter(QStringLiteral("TXT Files (*.txt)"));
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    // The export asks about an existing file itself.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // The whole name, however long: the dialog has no fixed buffer to cut it to.
+    dialog.selectFile(defaultName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}

@@ -1,0 +1,355 @@
+#include "MySqlWindow.h"
+
+#include "support/TcpRelay.h"
+
+#include <QStringEncoder>
+
+#include <csignal>
+#include <cstring>
+#include <linux/capability.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// The structure export through the real window against the private MariaDB:
+// the file's bytes, which tables it holds, and that no failure ever replaces
+// a file that was there.
+
+static const QString kHeader = QStringLiteral("表名\t字段\t类型\t长度\t小数\t是否为空\t主键\t自增长\t默认值\t描述");
+
+// What a spreadsheet expects, encoded here by Qt's own encoder.
+static QByteArray Utf16File(const QStringList& lines)
+{
+    QStringEncoder encoder(QStringEncoder::Utf16LE);
+    QByteArray bytes("\xFF\xFE", 2);
+    for (const QString& line : lines)
+        bytes += QByteArray(encoder(line + QStringLiteral("\r\n")));
+    return bytes;
+}
+
+static QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+static QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+// Root writes into any folder; this takes that power from the calling thread
+// and the threads it starts, until the object goes.
+class NoFolderOverride
+{
+public:
+    NoFolderOverride()
+    {
+        syscall(SYS_capget, &m_header, m_saved);
+        __user_cap_data_struct reduced[2];
+        std::memcpy(reduced, m_saved, sizeof reduced);
+        reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+        ok = syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~NoFolderOverride() { syscall(SYS_capset, &m_header, m_saved); }
+    bool ok = false;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+};
+
+// Questions answered with yes, the save dialog with `path`; the default name
+// it was offered is kept.
+static void AnswerExport(Window& w, const QString& path, QString* offered = nullptr)
+{
+    w->SetMessageAnswerer([&w](const QString& text, const QString& caption, unsigned style) {
+        w.messages.append(QStringLiteral("%1|0x%2|%3").arg(caption).arg(style, 0, 16).arg(text));
+        return style == kMbYesNoQuestionDefaultNo ? int(kIdYes) : int(kIdOk);
+    });
+    w->SetSaveFileAnswerer([path, offered](const QString& name) {
+        if (offered)
+            *offered = name;
+        return path;
+    });
+}
+
+static void Export(Window& w)
+{
+    QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1030)), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 30000);
+}
+
+static QString Success(const QString& path)
+{
+    return QStringLiteral("提示|0x40|已经导出成功！\n请查看文件: %1 。").arg(path);
+}
+
+static QStringList Names(QTreeWidget* list)
+{
+    QStringList names;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        names.append(list->topLevelItem(i)->text(0));
+    return names;
+}
+
+class TestExportMySql : public QObject
+{
+    Q_OBJECT
+    CMySqlClient m_admin;
+    QTemporaryDir m_out;
+    QStringList m_typesLines;
+    QString m_host;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(Server().valid, "the private MariaDB is not running");
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails instead of killing us
+        m_host = Server().host;
+        SetTestServerParams(m_admin, Server());
+        QVERIFY(m_admin.Connect());
+        Run(m_admin, "create database vel_export character set utf8mb4");
+        Run(m_admin, "create table vel_export.a_types ("
+                     "id int not null auto_increment primary key comment '编号',"
+                     "t text comment 'line1\\r\\nline2', mt mediumtext comment 'cr\\rlf\\nend',"
+                     "lt longtext comment 'tab\\there', b blob, amount decimal(10,2) null,"
+                     "note varchar(20) not null default '中文' comment '中文描述') comment '类型表'");
+        Run(m_admin, "create table vel_export.b_plain (k int)");
+        m_typesLines = QStringList{
+            "a_types\tid\tint\t10\t0\t\t√\t√\t\t编号",
+            "a_types\tt\ttext\t64K\t\t√\t\t\tNULL\tline1；line2",
+            "a_types\tmt\tmediumtext\t16M\t\t√\t\t\tNULL\tcr；lf；end",
+            "a_types\tlt\tlongtext\t4G\t\t√\t\t\tNULL\ttab here",
+            "a_types\tb\tblob\t64K\t\t√\t\t\tNULL\t",
+            "a_types\tamount\tdecimal\t10\t2\t√\t\t\tNULL\t",
+            "a_types\tnote\tvarchar\t20\t\t\t\t\t'中文'\t中文描述",
+        };
+
+        // Names the server's collation mixes up, quotes, Chinese, and a
+        // table of more than a few kilobytes of lines.
+        Run(m_admin, "create database vel_names character set utf8mb4");
+        for (const char* table : {"create table vel_names.aa (x int, y varchar(5) comment 'aa的y')",
+                                  "create table vel_names.Aa (z int comment 'Aa的z')",
+                                  "create table vel_names.`ä` (w int)", "create table vel_names.a (v text)",
+                                  "create table vel_names.`it's` (q int comment 'o''k')",
+                                  "create table vel_names.`表一` (c1 int comment '说明', c2 longblob)",
+                                  "create table vel_names.t1 (id int primary key)",
+                                  "create table vel_names.t2 (id bigint not null auto_increment primary key)",
+                                  "create table vel_names.t3 (d datetime default current_timestamp)"})
+            Run(m_admin, QString::fromUtf8(table));
+        QString wide = "create table vel_names.wide (c0 int";
+        for (int i = 1; i < 60; ++i)
+            wide += QStringLiteral(", c%1 varchar(30) comment '第%1列的说明'").arg(i);
+        Run(m_admin, wide + ")");
+        Run(m_admin, "create database vel_noTables");
+    }
+    void cleanupTestCase()
+    {
+        for (const char* db : {"vel_export", "vel_names", "vel_noTables"})
+            m_admin.Query(std::string("drop database if exists ") + db);
+    }
+
+    // All tables, then one table while the list is filled, then a database
+    // without tables: the files byte for byte, the questions and messages.
+    void exportFiles()
+    {
+        Window w;
+        const QString path = m_out.filePath("files.txt");
+        QString offered;
+        AnswerExport(w, path, &offered);
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_export");
+        const QStringList enabled = Enabled(w);
+        Export(w);
+        QCOMPARE(offered, m_host + "-vel_export");
+        QCOMPARE(ReadAll(path),
+                 Utf16File(QStringList{kHeader} + m_typesLines + QStringList{"b_plain\tk\tint\t10\t0\t√\t\t\tNULL\t"}));
+        QCOMPARE(std::exchange(w.messages, {}),
+                 QStringList({"提示|0x124|是否导出\n服务器: 【" + m_host + "】\n数据库: 【vel_export】中的所有表结构？",
+                              Success(path)}));
+        QCOMPARE(Enabled(w), enabled);
+        QVERIFY(w->Control(1030)->isVisible() && !w->m_progress->isVisible());
+
+        Click(w->m_tableList, "a_types");
+        Export(w);
+        QCOMPARE(offered, m_host + "-vel_export-a_types");
+        QCOMPARE(ReadAll(path), Utf16File(QStringList{kHeader} + m_typesLines));
+        QCOMPARE(std::exchange(w.messages, {}),
+                 QStringList({"提示|0x124|是否导出\n服务器: 【" + m_host + "】\n数据库: 【vel_export】中表: 【a_types】的结构？",
+                              "提示|0x124|文件: " + path + " 已经存在，是否覆盖？", Success(path)}));
+        QVERIFY(w.Edit(1022)->isEnabled());
+
+        Click(w->m_databaseList, "vel_noTables");
+        Export(w);
+        QCOMPARE(ReadAll(path), Utf16File({kHeader}));
+        QCOMPARE(w.messages.size(), 2); // the two questions; no success
+        QVERIFY(!std::exchange(w.messages, {}).join(u'\n').contains(u"已经导出成功"));
+        QCOMPARE(Entries(m_out.path()), QStringList{"files.txt"});
+    }
+
+    // A default name longer than any fixed buffer reaches the dialog whole;
+    // a cancelled dialog writes nothing.
+    void longDefaultNameThenCancel()
+    {
+        Window w;
+        QString offered;
+        AnswerExport(w, QString(), &offered);
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_export");
+        Click(w->m_tableList, "b_plain");
+        w->m_server = QString(300, u'服');
+        Export(w);
+        QCOMPARE(offered, QString(300, u'服') + "-vel_export-b_plain");
+        QCOMPARE(w.messages.size(), 1);
+        w.messages.clear();
+        QVERIFY(!w->WorkerRunning());
+    }
+
+    // One statement per chunk of tables gives the file the per-table
+    // statements give, also for names the server's collation confuses.
+    void bulkAndPerTableSameFile()
+    {
+        Window w;
+        const QString path = m_out.filePath("same.txt");
+        AnswerExport(w, path);
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_names");
+        // Sorted, the list holds "Aa" and "aa" at rows 2 and 3: in a chunk of
+        // two the server returns the rows of only one of them.
+        QCOMPARE(Names(w->m_tableList).mid(1, 3), QStringList({"a", "Aa", "aa"}));
+        QByteArray perTable;
+        for (int chunk : {0, 2, 3, 250}) {
+            w->m_exportChunk = chunk;
+            Export(w);
+            QVERIFY2(w.messages.last() == Success(path), qPrintable(w.messages.join(u'\n')));
+            w.messages.clear();
+            if (chunk == 0)
+                perTable = ReadAll(path);
+            else
+                QCOMPARE(ReadAll(path), perTable);
+        }
+        const QString text = QStringDecoder(QStringDecoder::Utf16LE).decode(perTable.mid(2));
+        QCOMPARE(text.count(u"\r\n"), 1 + 2 + 1 + 1 + 1 + 1 + 2 + 1 + 1 + 1 + 60);
+        for (const char* line : {"Aa\tz\tint\t10\t0\t√\t\t\tNULL\tAa的z\r\n", "aa\tx\tint\t10\t0\t√\t\t\tNULL\t\r\n",
+                                 "a\tv\ttext\t64K\t\t√\t\t\tNULL\t\r\n", "it's\tq\tint\t10\t0\t√\t\t\tNULL\to'k\r\n",
+                                 "表一\tc2\tlongblob\t4G\t\t√\t\t\tNULL\t\r\n"})
+            QVERIFY2(text.contains(QString::fromUtf8(line)), line);
+    }
+
+    // Every failure leaves the file that was there byte for byte and no
+    // copy beside it; the window works again and the next export succeeds.
+    void failuresKeepTheOldFile_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("link_cut_after_first_table") << "cut" << "警告|0x30|查询失败...\n";
+        QTest::newRow("connection_refused") << "refused" << "警告|0x30|打开数据库失败...\n";
+        QTest::newRow("folder_not_writable") << "folder" << "警告|0x30|无法打开文件: ";
+        QTest::newRow("file_size_limit") << "size" << "警告|0x30|写入文件失败: ";
+    }
+    void failuresKeepTheOldFile()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, message);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("old.txt");
+        const QByteArray old = "the file that was there\n" + QByteArray(100, 'x');
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
+        }
+        TcpRelay relay(quint16(Server().port.toUInt()));
+        Window w;
+        AnswerExport(w, path);
+        ConnectTestServer(w, relay.Port());
+        Click(w->m_databaseList, "vel_names");
+        w->m_exportChunk = 1;
+        const QStringList enabled = Enabled(w);
+        const QStringList tables = Names(w->m_tableList);
+
+        std::unique_ptr<NoFolderOverride> noOverride;
+        rlimit size{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &size), 0);
+        QMetaObject::Connection cutter;
+        if (failure == "cut") {
+            cutter = connect(w->m_progress, &QProgressBar::valueChanged, this, [&] {
+                relay.Cut();
+                disconnect(cutter);
+            });
+        } else if (failure == "refused") {
+            relay.Cut();
+        } else if (failure == "folder") {
+            QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            if (geteuid() == 0) {
+                noOverride = std::make_unique<NoFolderOverride>();
+                QVERIFY(noOverride->ok);
+            }
+        } else {
+            const rlimit limit{4096, size.rlim_max};
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        }
+        Export(w);
+        setrlimit(RLIMIT_FSIZE, &size);
+        noOverride.reset();
+        relay.Resume();
+        QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+        QCOMPARE(ReadAll(path), old);
+        QCOMPARE(Entries(folder.path()), QStringList{"old.txt"});
+        QStringList messages = std::exchange(w.messages, {});
+        // The two questions come first.
+        QVERIFY2(messages.size() >= 3 && messages[2].startsWith(message), qPrintable(messages.join(u'\n')));
+        if (failure == "cut") {
+            // The first table was written; every other one is named as not written.
+            QCOMPARE(messages.size(), 4);
+            QCOMPARE(messages[3], QStringLiteral("警告|0x30|文件未写入: %1\n%2 个表未能导出: %3 等")
+                                      .arg(path).arg(tables.size() - 1).arg(tables.mid(1, 5).join(u"、")));
+        } else if (failure != "refused") {
+            QCOMPARE(messages.size(), 3);
+            QVERIFY2(messages[2].contains(path + u'\n') && !messages[2].endsWith(u'\n'), qPrintable(messages[2]));
+        }
+        QVERIFY(!messages.join(u'\n').contains(u"已经导出成功"));
+        QCOMPARE(Enabled(w), enabled);
+        QVERIFY(w->Control(1030)->isVisible() && !w->m_progress->isVisible());
+
+        Export(w);
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
+        QVERIFY(ReadAll(path).startsWith(Utf16File({kHeader})));
+        QCOMPARE(Entries(folder.path()), QStringList{"old.txt"});
+    }
+
+    // While the worker waits on a slow link nothing else starts on its
+    // connection, and Exit waits for it to finish.
+    void guardsWhileExporting()
+    {
+        TcpRelay relay(quint16(Server().port.toUInt()));
+        Window w;
+        const QString path = m_out.filePath("guarded.txt");
+        AnswerExport(w, path);
+        ConnectTestServer(w, relay.Port());
+        Click(w->m_databaseList, "vel_names");
+        w->m_exportChunk = 0;
+        relay.SetDelayMs(40);
+        const int accepted = relay.Accepted();
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1030)), Qt::LeftButton);
+        QTRY_VERIFY(w->m_progress->isVisible());
+        QCOMPARE(Enabled(w), QStringList());
+        w->OnItemChangedDatabaseList(RowOf(w->m_databaseList, "vel_export"));
+        w->OnItemChangedTableList(0);
+        w->OnConnect();
+        w->OnExport();
+        QCOMPARE(w->m_database, QString("vel_names"));
+        QCOMPARE(w.messages.size(), 1); // the first question only
+        QVERIFY(w->WorkerRunning());
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
+        QVERIFY(!w->WorkerRunning());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(relay.Accepted(), accepted + 1);
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
+        QVERIFY(ReadAll(path).size() > 1000);
+    }
+};
+
+QTEST_MAIN(TestExportMySql)
+#include "TestExportMySql.moc"

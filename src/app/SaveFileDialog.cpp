@@ -1,4 +1,5 @@
 #include "app/SchemaDlg.h"
+#include "export/ExportFileName.h"
 
 #include <QFileDialog>
 
@@ -23,5 +24,5 @@ QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
     dialog.selectFile(defaultName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return dialog.selectedFiles().constFirst();
+    return ExportFileName(dialog.selectedFiles().constFirst(), dialog.selectedNameFilter().startsWith(u"TXT"));
 }

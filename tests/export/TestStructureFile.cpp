@@ -1,4 +1,5 @@
 #include "export/StructureFile.h"
+#include "export/ExportFileName.h"
 
 #include <QBuffer>
 #include <QTest>
@@ -50,6 +51,14 @@ class TestStructureFile : public QObject
 
 private slots:
     // One column is one line of ten fields whatever its values hold.
+    void exportFileName()
+    {
+        QCOMPARE(ExportFileName("/d/127.0.0.1-shop", true), QString("/d/127.0.0.1-shop.txt"));
+        QCOMPARE(ExportFileName("/d/a.TXT", true), QString("/d/a.TXT"));
+        QCOMPARE(ExportFileName("/d/127.0.0.1-shop", false), QString("/d/127.0.0.1-shop"));
+        QCOMPARE(ExportFileName("", true), QString());
+    }
+
     void line_data()
     {
         QTest::addColumn<QStringList>("values");

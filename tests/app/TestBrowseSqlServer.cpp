@@ -178,6 +178,35 @@ private slots:
         QCOMPARE(settings.Read("Pell.ini", "Database", "Server1", "?"), kHost);
     }
 
+    // The stored server, chosen again in a later session, connects with what
+    // was stored; its Type=SQLServer does not decide the catalog either.
+    void storedServerConnectsAgain()
+    {
+        QByteArray stored;
+        {
+            Window first;
+            Connect(first);
+            QFile file(u"Pell.ini"_s);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            stored = file.readAll();
+        }
+        m_peer.SetCatalogKind(0);
+        m_peer.SetTds71(true);
+        m_peer.ClearLog();
+        Window w(stored);
+        QCOMPARE(w->m_serverCombo->itemText(0), kHost);
+        w->m_serverCombo->setCurrentIndex(0);
+        emit w->m_serverCombo->activated(0);
+        QCOMPARE(w.Edit(1017)->text(), QString::number(m_peer.Port()));
+        QCOMPARE(w.Edit(1014)->text(), kPassword);
+        QCOMPARE(w->m_kindCombo->currentText(), u"SQLServer"_s);
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1015)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 20000);
+        QCOMPARE(Rows(w->m_databaseList), (QStringList{u"Archive"_s, u"Sales"_s}));
+        QCOMPARE(w->m_kind, 0);
+        QCOMPARE(m_peer.Logins().size(), size_t{1});
+    }
+
     // The port reaches the driver as Server=host,port; an empty one as 1433,
     // where nothing listens here, so the peer sees no login.
     void portInConnectionString_data()

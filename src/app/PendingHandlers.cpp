@@ -2,7 +2,4 @@
 
 // The listings, the description updates and the export fill these in.
 
-void CSchemaDlg::OnColumnSelected(int) {}
-void CSchemaDlg::OnUpdateTableDescription() {}
-void CSchemaDlg::OnUpdateColumnDescription() {}
 void CSchemaDlg::OnExport() {}

@@ -16,6 +16,7 @@
 #include <thread>
 
 struct CatalogRows;
+struct UpdateResult;
 class COdbcConnection;
 class COdbcRecordset;
 class CStatusLabel;
@@ -174,6 +175,9 @@ private:
     CatalogRows QueryCatalog(int queryKind, const QString& table, int columns);
     void ShowProgress(qsizetype rows);
     void CloseSqlServer();
+    bool BeginDescriptionUpdate(const QString& waitText);
+    bool DescriptionFitsServer(const QString& description, QWidget* field);
+    bool EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound);
 
     void CreateControls();
     void SetListStyles();

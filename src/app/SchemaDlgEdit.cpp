@@ -3,7 +3,6 @@
 
 #include "app/SchemaDlg.h"
 
-#include "common/AnsiCodePage.h"
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "edit/DescriptionStatements.h"
@@ -38,7 +37,7 @@ bool CSchemaDlg::BeginDescriptionUpdate(const QString& waitText)
 // stored as '?'.
 bool CSchemaDlg::DescriptionFitsServer(const QString& description, QWidget* field)
 {
-    const QString lost = m_kind == 2 ? AnsiCodePage::FirstUnencodable(description) : QString();
+    const QString lost = m_kind == 2 ? FirstCharacterGbkLacks(description) : QString();
     if (lost.isEmpty())
         return true;
     m_statusLabel->hide();

@@ -28,6 +28,22 @@ UpdateResult Finish(CMySqlClient& client, UpdateResult::Outcome outcome)
 
 } // namespace
 
+QString FirstCharacterGbkLacks(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString one = text.sliced(i, width);
+        const std::string bytes = AnsiCodePage::FromUnicode(one);
+        // The local GBK writes the euro sign as the lone byte 0x80, which the
+        // server's gbk does not have; every two-byte code reads back alike.
+        const bool lone = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80;
+        if (lone || (bytes == "?" && one != u"?"))
+            return one;
+        i += width;
+    }
+    return {};
+}
+
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description)
 {
     const QString statement = MySqlTableComment(table, description, client.NoBackslashEscapes());

@@ -13,6 +13,10 @@ struct UpdateResult {
     QString error;
 };
 
+// The first character of `text` the MySQL connection cannot carry, or empty.
+// The connection speaks GBK; the server stores what it cannot read as '?'.
+QString FirstCharacterGbkLacks(const QString& text);
+
 // On an open MySQL connection, which is closed again on every path.
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description);
 // Restates the column as the server defines it, so that only its comment

@@ -1,99 +1,12 @@
-#include "TestSchemaDlgHarness.h"
+#include "MySqlWindow.h"
 
 #include "support/TcpRelay.h"
 #include "ui/StatusLabel.h"
 
 #include <QTcpServer>
-#include "support/TestMySql.h"
 
 // Connecting and browsing through the window against the private MariaDB.
 // Lists are checked as "name|description" rows; columns as their shown cells.
-
-static const TestServer& Server()
-{
-    static const TestServer server = TestServer::Load();
-    return server;
-}
-
-static void Run(CMySqlClient& client, const QString& statement)
-{
-    QVERIFY2(client.Query(AnsiCodePage::FromUnicode(statement)), client.m_errorText.c_str());
-}
-
-// Replaces a field's text the way a user does: select all, type.
-static void Retype(QWidget* field, const QString& text)
-{
-    Focus(field);
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(field, Qt::Key_Delete);
-    for (const QChar c : text) {
-        if (c.unicode() < 0x80)
-            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-        else // what an input method delivers
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), {});
-    }
-}
-
-// Types a new server, picks MySQL, fills port, user and password, presses Connect.
-static void Connect(Window& w, const QString& host, int port, const QString& user, const QString& password)
-{
-    Retype(w->m_serverCombo, host);
-    QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
-    // A drop-down left open would stay the active window offscreen; the
-    // choice is what the list reports when an item is picked.
-    w->m_kindCombo->setCurrentIndex(1);
-    emit w->m_kindCombo->activated(1);
-    Retype(w.Edit(1017), QString::number(port));
-    Retype(w.Edit(1013), user);
-    Retype(w.Edit(1014), password);
-    QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1015)), Qt::LeftButton);
-    QTRY_VERIFY(!w->WorkerRunning());
-}
-
-static void ConnectTestServer(Window& w, int port = -1)
-{
-    Connect(w, Server().host, port < 0 ? Server().port.toInt() : port, Server().user, Server().password);
-}
-
-static QStringList Rows(QTreeWidget* list)
-{
-    QStringList rows;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        QStringList cells;
-        for (int c = 0; c < list->columnCount(); ++c)
-            cells.append(list->topLevelItem(i)->text(c));
-        rows.append(cells.join(u'|'));
-    }
-    return rows;
-}
-
-static int RowOf(QTreeWidget* list, const QString& name)
-{
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == name)
-            return i;
-    return -1;
-}
-
-static void Click(QTreeWidget* list, const QString& name)
-{
-    const int row = RowOf(list, name);
-    QVERIFY2(row >= 0, qPrintable(name));
-    QTreeWidgetItem* item = list->topLevelItem(row);
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
-}
-
-static QString Text(Window& w, int id) { return w->Control(id)->property("text").toString(); }
-
-static QStringList Enabled(Window& w)
-{
-    QStringList ids;
-    for (int id : {1000, 1001, 1002, 1003, 1004, 1013, 1014, 1015, 1017, 1020, 1021, 1022, 1024, 1030})
-        if (w->Control(id)->isEnabled())
-            ids.append(QString::number(id));
-    return ids;
-}
 
 class TestBrowseMySql : public QObject
 {

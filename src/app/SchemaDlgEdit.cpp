@@ -49,8 +49,8 @@ bool CSchemaDlg::DescriptionFitsServer(const QString& description, QWidget* fiel
     return false;
 }
 
-// The update's result: on success the list row shows the text written and
-// the button waits for the next edit; a failure leaves everything for a retry.
+// Ends every update that reached the server; true when written. A failure
+// leaves the button on and the list as it was, for a retry.
 bool CSchemaDlg::EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound)
 {
     m_statusLabel->hide();

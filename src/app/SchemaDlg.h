@@ -16,6 +16,7 @@
 #include <thread>
 
 struct CatalogRows;
+struct UpdateResult;
 class COdbcConnection;
 class COdbcRecordset;
 class CStatusLabel;
@@ -196,6 +197,9 @@ private:
     void ExportTable(const QString& table, ExportRun& run);
     void ShowTableProgress(qsizetype rows);
     void FinishExport(ExportRun& run);
+    bool BeginDescriptionUpdate(const QString& waitText);
+    bool DescriptionFitsServer(const QString& description, QWidget* field);
+    bool EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound);
 
     void CreateControls();
     void SetListStyles();

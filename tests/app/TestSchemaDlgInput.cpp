@@ -120,7 +120,9 @@ private slots:
                  {"column=1@1", "trace=当前字段行号: 1"});
         Scenario("column_return_updates", {}, Press(false, 1, true, Qt::Key_Return), {"column=1@1", "trace="});
         Scenario("table_focus_marks_row", {}, [](Window& w) { Focus(FillList(w, true, -1, 2)); }, {"table=2@2"});
-        Scenario("column_focus_marks_row", {}, [](Window& w) { Focus(FillList(w, false, -1, 1)); }, {"column=1@1"});
+        // Marking the row selects the column, which takes the focus on to its description.
+        Scenario("column_focus_marks_row", {}, [](Window& w) { FillList(w, false, -1, 1)->setFocus(Qt::TabFocusReason); },
+                 {"column=1@1", "enabled=1000 1003 1006 1024"});
         Scenario("focus_row_past_the_end", {}, [](Window& w) { Focus(FillList(w, false, -1, 7)); }, {"column=@-1"});
         Scenario("table_description_click_selects", {}, Click(1022), {"selected=订单表 orders"});
         Scenario("column_description_click_selects", {}, Click(1024), {"selected=订单表 orders"});

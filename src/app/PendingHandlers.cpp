@@ -1,7 +1,0 @@
-#include "app/SchemaDlg.h"
-
-// The listings, the description updates and the export fill these in.
-
-void CSchemaDlg::OnColumnSelected(int) {}
-void CSchemaDlg::OnUpdateTableDescription() {}
-void CSchemaDlg::OnUpdateColumnDescription() {}

@@ -1,0 +1,138 @@
+// Writing table and column descriptions back to the server, on the
+// window's thread.
+
+#include "app/SchemaDlg.h"
+
+#include "common/DebugTrace.h"
+#include "db/OdbcConnection.h"
+#include "edit/DescriptionStatements.h"
+#include "edit/DescriptionUpdate.h"
+#include "ui/StatusLabel.h"
+
+#include <QTreeWidget>
+
+namespace {
+
+QString ListText(QTreeWidget* list, int row, int column)
+{
+    const QTreeWidgetItem* item = list->topLevelItem(row);
+    return item ? item->text(column) : QString();
+}
+
+} // namespace
+
+// Nothing may talk to a server while a worker holds the connection objects.
+// The label is painted before anything leaves, since the thread blocks then.
+bool CSchemaDlg::BeginDescriptionUpdate(const QString& waitText)
+{
+    if (m_workerRunning)
+        return false;
+    m_statusLabel->show();
+    m_statusLabel->SetLabelText(waitText);
+    return true;
+}
+
+// False, with the user told why, when the description cannot travel to the
+// server as typed: MySQL text goes in GBK, and a character GBK lacks would be
+// stored as '?'.
+bool CSchemaDlg::DescriptionFitsServer(const QString& description, QWidget* field)
+{
+    const QString lost = m_kind == 2 ? FirstCharacterGbkLacks(description) : QString();
+    if (lost.isEmpty())
+        return true;
+    m_statusLabel->hide();
+    field->setFocus();
+    const QString code = QString::number(lost.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0');
+    ShowWarning(QStringLiteral("描述中的字符“%1”（U+%2）无法以GBK编码传送到MySQL服务器，描述未更新。\n"
+                               "请删除或替换该字符后再试。")
+                    .arg(lost, code));
+    return false;
+}
+
+// Ends every update that reached the server; true when written. A failure
+// leaves the button on and the list as it was, for a retry.
+bool CSchemaDlg::EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound)
+{
+    m_statusLabel->hide();
+    field->setFocus();
+    if (result.outcome == UpdateResult::Failed)
+        ShowWarning(result.error);
+    else if (result.outcome == UpdateResult::NoSuchColumn)
+        ShowWarning(notFound);
+    return result.outcome == UpdateResult::Done;
+}
+
+void CSchemaDlg::OnUpdateTableDescription()
+{
+    if (!BeginDescriptionUpdate(QStringLiteral("正在更新表描述，请稍候...")))
+        return;
+    QWidget* field = Control(1022);
+    const QString procedure = ExtendedPropertyProcedure(ListText(m_tableList, m_tableRow, 1));
+    LoadFields();
+    if (m_table.isEmpty() || m_tableDesc.isEmpty()) {
+        m_statusLabel->hide();
+        field->setFocus();
+        return;
+    }
+    if (!DescriptionFitsServer(m_tableDesc, field))
+        return;
+    const bool mysql = m_kind == 2;
+    const QString statement = mysql ? QString() : SqlServerTableDescription(procedure, m_tableDesc, m_table);
+    if (!mysql)
+        DebugTrace(u"%s", {statement}); // the MySQL text depends on the session, traced once it is open
+    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
+        field->setFocus();
+        return;
+    }
+    const UpdateResult result = mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
+                                      : RunSqlServerStatement(*m_connection, statement);
+    if (!EndDescriptionUpdate(result, field, {}))
+        return;
+    LoadFields();
+    if (QTreeWidgetItem* item = m_tableList->topLevelItem(m_tableRow))
+        item->setText(1, m_tableDesc);
+    Control(1021)->setEnabled(false);
+}
+
+void CSchemaDlg::OnColumnSelected(int row)
+{
+    m_columnRow = row;
+    Control(1022)->setEnabled(false);
+    Control(1024)->setEnabled(true);
+    Control(1020)->setEnabled(false);
+    m_column = ListText(m_columnList, row, 0);
+    m_columnDesc = ListText(m_columnList, row, 8);
+    StoreFields();
+    Control(1024)->setFocus();
+}
+
+void CSchemaDlg::OnUpdateColumnDescription()
+{
+    if (!BeginDescriptionUpdate(QStringLiteral("正在更新字段描述，请稍候...")))
+        return;
+    QWidget* field = Control(1024);
+    const QString procedure = ExtendedPropertyProcedure(ListText(m_columnList, m_columnRow, 8));
+    LoadFields();
+    if (m_column.isEmpty() || m_columnDesc.isEmpty()) {
+        field->setFocus();
+        m_statusLabel->hide();
+        return;
+    }
+    if (!DescriptionFitsServer(m_columnDesc, field))
+        return;
+    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
+        field->setFocus();
+        return;
+    }
+    const UpdateResult result =
+        m_kind == 2 ? UpdateMySqlColumnComment(m_mysql, m_table, m_column, m_columnDesc)
+                    : RunSqlServerStatement(*m_connection,
+                                            SqlServerColumnDescription(procedure, m_columnDesc, m_table, m_column));
+    const QString notFound = QStringLiteral("未查询到对应的字段：%1,%2,%3").arg(m_database, m_table, m_column);
+    if (!EndDescriptionUpdate(result, field, notFound))
+        return;
+    LoadFields();
+    if (QTreeWidgetItem* item = m_columnList->topLevelItem(m_columnRow))
+        item->setText(8, m_columnDesc);
+    Control(1020)->setEnabled(false);
+}

@@ -1,0 +1,85 @@
+#include "edit/ColumnRestatement.h"
+
+#include <vector>
+
+namespace {
+
+bool IsPunct(const QString& text, const SqlToken& token, QChar c)
+{
+    return token.kind == SqlTokenKind::Punct && text[token.begin] == c;
+}
+
+bool IsKeyword(const QString& text, const SqlToken& token, QStringView word)
+{
+    return token.kind == SqlTokenKind::Word
+        && QStringView(text).sliced(token.begin, token.end - token.begin).compare(word, Qt::CaseInsensitive) == 0;
+}
+
+// Tokens [first, last) are one element of the table body.
+QString RewriteElement(const QString& text, const std::vector<SqlToken>& tokens, size_t first, size_t last,
+                       const QString& comment)
+{
+    std::optional<size_t> oldComment;
+    std::optional<size_t> check;
+    int depth = 0;
+    for (size_t k = first + 1; k < last; ++k) {
+        const SqlToken& token = tokens[k];
+        if (IsPunct(text, token, u'('))
+            ++depth;
+        else if (IsPunct(text, token, u')'))
+            --depth;
+        else if (depth == 0 && !oldComment && k + 1 < last && IsKeyword(text, token, u"COMMENT")
+                 && tokens[k + 1].kind == SqlTokenKind::String)
+            oldComment = k;
+        else if (depth == 0 && !check && IsKeyword(text, token, u"CHECK"))
+            check = k;
+    }
+    const qsizetype begin = tokens[first].begin;
+    const qsizetype end = tokens[last - 1].end;
+    if (oldComment) {
+        const qsizetype cut = tokens[*oldComment].begin;
+        const qsizetype resume = tokens[*oldComment + 1].end;
+        return text.sliced(begin, cut - begin) + comment + text.sliced(resume, end - resume);
+    }
+    if (check) {
+        const qsizetype at = tokens[*check].begin;
+        return text.sliced(begin, at - begin) + comment + u' ' + text.sliced(at, end - at);
+    }
+    return text.sliced(begin, end - begin) + u' ' + comment;
+}
+
+} // namespace
+
+std::optional<QString> RestateColumn(const QString& createTable, const QString& column, const QString& comment,
+                                     SqlDialect dialect)
+{
+    const std::vector<SqlToken> tokens = TokenizeSql(createTable, dialect);
+    size_t open = 0;
+    while (open < tokens.size() && !IsPunct(createTable, tokens[open], u'('))
+        ++open;
+    // The body's elements are separated by commas outside any parentheses
+    // of their own; the body ends with the parenthesis that closes it.
+    int depth = 0;
+    size_t first = open + 1;
+    for (size_t k = open; k < tokens.size(); ++k) {
+        const SqlToken& token = tokens[k];
+        const bool close = IsPunct(createTable, token, u')');
+        if (IsPunct(createTable, token, u'('))
+            ++depth;
+        else if (close)
+            --depth;
+        const bool separator = depth == 1 && IsPunct(createTable, token, u',');
+        if (!separator && !(close && depth == 0))
+            continue;
+        if (k > first) {
+            const SqlToken& name = tokens[first];
+            if ((name.kind == SqlTokenKind::QuotedIdentifier || name.kind == SqlTokenKind::Word)
+                && IdentifierName(createTable, name).compare(column, Qt::CaseInsensitive) == 0)
+                return RewriteElement(createTable, tokens, first, k, comment);
+        }
+        if (depth == 0)
+            break;
+        first = k + 1;
+    }
+    return std::nullopt;
+}

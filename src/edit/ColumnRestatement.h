@@ -1,0 +1,17 @@
+#pragma once
+
+#include "edit/SqlTokens.h"
+
+#include <QString>
+
+#include <optional>
+
+// The definition of one column as the server states it in the text of
+// SHOW CREATE TABLE, with its COMMENT clause replaced by `comment` (the
+// complete clause text, e.g. COMMENT 'x'). A new clause goes where the
+// server's grammar allows it: in place of the old one, else before a
+// column CHECK constraint, else at the end. Column names match without
+// regard to letter case, as MySQL compares them. Empty when the text
+// defines no such column.
+std::optional<QString> RestateColumn(const QString& createTable, const QString& column, const QString& comment,
+                                     SqlDialect dialect);

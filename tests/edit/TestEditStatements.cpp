@@ -1,0 +1,70 @@
+#include "edit/ColumnRestatement.h"
+#include "edit/DescriptionStatements.h"
+
+#include <QtTest>
+
+// Statement texts compared character for character; the MySQL ones also run
+// against the real server in test_edit_mysql.
+class TestEditStatements : public QObject
+{
+    Q_OBJECT
+private slots:
+    void statements_data()
+    {
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        const QString text = u"it's 100% \"ok\" \\ 完成"_qs;
+        QTest::newRow("sqlserver_table_add")
+            << SqlServerTableDescription(ExtendedPropertyProcedure({}), text, u"O'Brien"_qs)
+            << u"EXEC sp_addextendedproperty N'MS_Description',N'it''s 100% \"ok\" \\ 完成',N'USER',N'dbo',N'TABLE',N'O''Brien'"_qs;
+        QTest::newRow("sqlserver_column_update")
+            << SqlServerColumnDescription(ExtendedPropertyProcedure(u"old"_qs), u"'; drop table t; --"_qs, u"t"_qs, u"c'1"_qs)
+            << u"EXEC sp_updateextendedproperty N'MS_Description',N'''; drop table t; --',N'USER',N'dbo',N'TABLE',N't',N'COLUMN',N'c''1'"_qs;
+        QTest::newRow("mysql_table") << MySqlTableComment(u"a`b"_qs, text, false)
+                                     << u"alter table `a``b` comment 'it''s 100% \"ok\" \\\\ 完成'"_qs;
+        QTest::newRow("mysql_table_no_backslash_escapes") << MySqlTableComment(u"t"_qs, text, true)
+                                                          << u"alter table `t` comment 'it''s 100% \"ok\" \\ 完成'"_qs;
+    }
+    void statements()
+    {
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
+    }
+
+    // Column "c" of a CREATE TABLE text given its body, with COMMENT 'n'.
+    void restate_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("ansiQuotes");
+        QTest::addColumn<QString>("expected");
+        auto row = [](const char* name, const char* body, bool ansi, const char* expected) {
+            QTest::newRow(name) << QString::fromUtf8(body) << ansi << QString::fromUtf8(expected);
+        };
+        row("appended", "`a` int,\n  `c` int(11) DEFAULT NULL,\n  `d` int", false, "`c` int(11) DEFAULT NULL COMMENT 'n'");
+        row("old_comment_replaced_in_place", "`c` int COMMENT 'it''s \\' COMMENT ''' INVISIBLE", false,
+            "`c` int COMMENT 'n' INVISIBLE");
+        row("comment_word_in_default_kept", "`c` varchar(9) DEFAULT 'x COMMENT ''y'''", false,
+            "`c` varchar(9) DEFAULT 'x COMMENT ''y''' COMMENT 'n'");
+        row("before_check", "`c` longtext DEFAULT NULL CHECK (json_valid(`c`))", false,
+            "`c` longtext DEFAULT NULL COMMENT 'n' CHECK (json_valid(`c`))");
+        row("commas_in_parentheses", "`x` enum('c,','`c`'),\n  `c` decimal(10,2) DEFAULT 1.50", false,
+            "`c` decimal(10,2) DEFAULT 1.50 COMMENT 'n'");
+        row("name_in_expression_only", "`x` int AS (`c` + 1) COMMENT 'c',\n  PRIMARY KEY (`c`)", false, "");
+        row("backticks_doubled", "`c``` int,\n  `C` int", false, "`C` int COMMENT 'n'");
+        row("ansi_quotes", "\"x\"\"c\" int,\n  \"c\" int DEFAULT '\"' COMMENT 'o'", true, "\"c\" int DEFAULT '\"' COMMENT 'n'");
+        row("versioned_comment_kept", "`c` int /*!80023 INVISIBLE */", false, "`c` int /*!80023 INVISIBLE */ COMMENT 'n'");
+    }
+    void restate()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, ansiQuotes);
+        QFETCH(QString, expected);
+        const QString table = u"CREATE TABLE `t` (\n  "_qs + body + u"\n) ENGINE=InnoDB COMMENT='c int'"_qs;
+        const std::optional<QString> line = RestateColumn(table, u"c"_qs, u"COMMENT 'n'"_qs, {ansiQuotes, false});
+        QCOMPARE(line.value_or(QString()), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEditStatements)
+#include "TestEditStatements.moc"

@@ -66,7 +66,9 @@ QString MySqlColumns(const QString& table, const QString& database, bool noBacks
 QString SqlServerColumns(const QString& table, DbKind kind)
 {
     // Only a column's own MS_Description is its description; class 1 keeps an
-    // index property with the same minor id from doubling a row.
+    // index property with the same minor id from doubling a row. Unicode
+    // literals: under a collation whose code page lacks them, a Chinese table
+    // name would match nothing and '√' would arrive as '?'.
     const QString descriptionJoin = kind == 0
         ? QStringLiteral("left JOIN sysproperties ETP on C.[id]=ETP.[id] and C.[colid]=ETP.[smallid] "
                          "and ETP.[name]='MS_Description' ")
@@ -76,21 +78,21 @@ QString SqlServerColumns(const QString& table, DbKind kind)
         + QStringLiteral("[type]=T.[name],")
         + QStringLiteral("[length]=COLUMNPROPERTY(C.[id],C.[name],'PRECISION'),")
         + QStringLiteral("[dec]=isnull(COLUMNPROPERTY(C.[id],C.[name],'Scale'),0),")
-        + QStringLiteral("[null]=case when convert(bit,C.[IsNullable])=1 then '√' else '' end ,")
+        + QStringLiteral("[null]=case when convert(bit,C.[IsNullable])=1 then N'√' else '' end ,")
         + QStringLiteral("[key]=case when exists(SELECT 1 FROM sysobjects where [xtype]='PK' "
                          "and [parent_obj]=C.[id] and [name] in ( ")
         + QStringLiteral("\t\t\t\t")
         + QStringLiteral("SELECT [name] FROM sysindexes WHERE [indid] in (SELECT [indid] FROM sysindexkeys "
-                         "WHERE [id] = C.[id] AND [colid]=C.[colid]))) then '√' else '' end,")
+                         "WHERE [id] = C.[id] AND [colid]=C.[colid]))) then N'√' else '' end,")
         + QStringLiteral("[auto]=case when convert(bit,COLUMNPROPERTY(C.[id],C.[name],'IsIdentity'))=1 "
-                         "then '√' else '' end,")
+                         "then N'√' else '' end,")
         + QStringLiteral("[default]=isnull(CM.[text],''),")
         + QStringLiteral("[desc]=isnull(ETP.[value],'') ")
         + QStringLiteral("FROM syscolumns C left JOIN systypes T on C.[xusertype]=T.[xusertype] ")
         + QStringLiteral("inner JOIN sysobjects D on C.[id]=D.[id] and D.[xtype]='U' and D.[name]<>'dtproperties' ")
         + QStringLiteral("left JOIN syscomments CM on C.[cdefault]=CM.[id] ")
         + descriptionJoin
-        + QStringLiteral("WHERE D.[name]='")
+        + QStringLiteral("WHERE D.[name]=N'")
         + EscapeSqlServerLiteral(table)
         + u'\'';
 }

@@ -1,4 +1,4 @@
-#include "TestWindowDriving.h"
+#include "ExportDriving.h"
 
 #include "db/OdbcConnection.h"
 #include "db/SqlServerConnectionString.h"
@@ -54,6 +54,19 @@ const QStringList kOrdersColumns = {
     u"tag|sql_variant||0|√||||"_s,
     u"qty|smallint|5|0|√||||"_s,
 };
+
+// A statement template with its %s slots filled, in order, as literal bodies.
+QString Fill(QString statement, const QStringList& values)
+{
+    qsizetype at = 0;
+    for (const QString& value : values) {
+        const QString body = TdsStatements::EscapeLiteral(value);
+        at = statement.indexOf(u"%s"_s, at);
+        statement.replace(at, 2, body);
+        at += body.size();
+    }
+    return statement;
+}
 
 // The controls a failed connection hands back.
 const QStringList kConnectionControls = {u"1000"_s, u"1004"_s, u"1013"_s, u"1014"_s, u"1015"_s, u"1017"_s};
@@ -406,8 +419,178 @@ private slots:
         QCOMPARE(w->m_tableList->topLevelItemCount(), 4);
     }
 
-    // Description updates and export through the window: their cases go
-    // below, with the peer and the helpers above.
+    // Each description goes in as added when the list showed none, else as
+    // updated, and lands in the peer's catalog exactly as typed.
+    void descriptionsLandAsTyped_data()
+    {
+        QTest::addColumn<int>("catalog");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("apostrophes") << 0 << u"it's Bob''s 'table'"_s;
+        QTest::newRow("percent_signs") << 1 << u"100% of %s and %1 %d"_s;
+        QTest::newRow("chinese") << 1 << u"客户订单表，含√与‘引号’"_s;
+    }
+    void descriptionsLandAsTyped()
+    {
+        QFETCH(int, catalog);
+        QFETCH(QString, text);
+        m_peer.SetCatalogKind(catalog);
+        m_peer.SetTds71(catalog == 0);
+        const TdsStatements::PropertyTemplates sent = TdsStatements::PropertyTemplates::Default();
+        Window w;
+        Connect(w);
+        Click(w->m_databaseList, u"Sales"_s);
+        const auto write = [&w, this](const QString& table, const QString& column, const QString& value,
+                                      const QString& statement) {
+            Click(w->m_tableList, table);
+            const int field = column.isEmpty() ? 1022 : 1024;
+            if (!column.isEmpty())
+                Click(w->m_columnList, column);
+            Retype(w.Edit(field), value);
+            m_peer.ClearLog();
+            QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(field == 1022 ? 1021 : 1020)), Qt::LeftButton);
+            QCOMPARE(w.messages, QStringList());
+            QVERIFY(!w->Control(field == 1022 ? 1021 : 1020)->isEnabled() && !w->m_statusLabel->isVisible());
+            QCOMPARE(m_peer.Batches().size(), size_t{1});
+            QCOMPARE(m_peer.Batches().front().database, u"Sales"_s);
+            QCOMPARE(m_peer.Batches().front().text, statement);
+        };
+        write(u"Customers"_s, {}, text, Fill(sent.addTable, {text, u"Customers"_s}));
+        QCOMPARE(Rows(w->m_tableList).first(), u"Customers|"_s + text);
+        write(u"Orders"_s, {}, text + u"!"_s, Fill(sent.updateTable, {text + u"!"_s, u"Orders"_s}));
+        write(u"Orders"_s, u"price"_s, text, Fill(sent.addColumn, {text, u"Orders"_s, u"price"_s}));
+        write(u"Orders"_s, u"title"_s, text + u"?"_s, Fill(sent.updateColumn, {text + u"?"_s, u"Orders"_s, u"title"_s}));
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(m_peer.Table(u"Sales"_s, u"Customers"_s)->Description(), text);
+        const TdsTableDef orders = *m_peer.Table(u"Sales"_s, u"Orders"_s);
+        QCOMPARE(orders.Description(), text + u"!"_s);
+        QCOMPARE(orders.properties.value(u"Caption"_s), u"not shown"_s);
+        QCOMPARE(orders.columns[2].properties.value(u"MS_Description"_s), text);
+        QCOMPARE(orders.columns[1].properties.value(u"MS_Description"_s), text + u"?"_s);
+        // Listed again, the server's text is what the list shows.
+        Click(w->m_tableList, u"Lines"_s);
+        Click(w->m_tableList, u"Orders"_s);
+        QCOMPARE(Rows(w->m_columnList).mid(1, 2),
+                 (QStringList{u"title|nvarchar|50|0|√|||(N'无')|"_s + text + u"?"_s,
+                              u"price|decimal|12|3||||((0))|"_s + text}));
+    }
+    // The server refuses what changed since the listing, or the link drops:
+    // the server's or the driver's text, the button still on, the lists
+    // unchanged; once the link is back the same press writes.
+    void updateRefusedOrCut_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("added_meanwhile") << u"Customers"_s << QString() << u"add"_s
+            << u"Property cannot be added. Property 'MS_Description' already exists for 'dbo.Customers'."_s;
+        QTest::newRow("removed_meanwhile") << u"Orders"_s << u"id"_s << u"remove"_s
+            << u"Property cannot be updated or deleted. Property 'MS_Description' does not exist for 'dbo.Orders.id'."_s;
+        QTest::newRow("table_link_dropped") << u"Orders"_s << QString() << u"drop"_s << u"[FreeTDS]"_s;
+        QTest::newRow("column_link_dropped") << u"Orders"_s << u"price"_s << u"drop"_s << u"[FreeTDS]"_s;
+    }
+    void updateRefusedOrCut()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        Window w;
+        Connect(w);
+        Click(w->m_databaseList, u"Sales"_s);
+        Click(w->m_tableList, table);
+        if (!column.isEmpty())
+            Click(w->m_columnList, column);
+        const int field = column.isEmpty() ? 1022 : 1024;
+        QPushButton* button = qobject_cast<QPushButton*>(w->Control(field == 1022 ? 1021 : 1020));
+        Retype(w.Edit(field), u"ours"_s);
+        const QStringList tables = Rows(w->m_tableList), columns = Rows(w->m_columnList);
+        TdsDatabaseDef sales = Sales();
+        if (change == u"add")
+            sales.tables[1].properties[u"MS_Description"_s] = u"theirs"_s;
+        else if (change == u"remove")
+            sales.tables[0].columns[0].properties.remove(u"MS_Description"_s);
+        m_peer.AddDatabase(sales);
+        if (change == u"drop")
+            m_peer.DropNextBatch();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(w.messages.size(), 1);
+        const QString shown = std::exchange(w.messages, {}).front();
+        QVERIFY2(shown.startsWith(u"警告|0x30|"_s) && shown.contains(message), qPrintable(shown));
+        QVERIFY(button->isEnabled() && !w->m_statusLabel->isVisible());
+        QCOMPARE(w.Edit(field)->text(), u"ours"_s);
+        QCOMPARE(Rows(w->m_tableList), tables);
+        QCOMPARE(Rows(w->m_columnList), columns);
+        if (change != u"drop")
+            return;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(w.messages, QStringList());
+        const TdsTableDef written = *m_peer.Table(u"Sales"_s, table);
+        QCOMPARE(column.isEmpty() ? written.Description().value_or(QString())
+                                  : written.columns[2].properties.value(u"MS_Description"_s),
+                 u"ours"_s);
+    }
+
+    // All tables, then one while the list is filled, byte for byte: lengths
+    // shown as in the list, trailing blanks gone, long text whole.
+    void exportFiles()
+    {
+        QTemporaryDir out;
+        const QString path = out.filePath(u"sales.txt"_s);
+        Window w;
+        QString offered;
+        AnswerExport(w, path, &offered);
+        Connect(w);
+        Click(w->m_databaseList, u"Sales"_s);
+        Export(w);
+        QCOMPARE(offered, kHost + u"-Sales"_s);
+        QStringList orders;
+        for (const QString& row : kOrdersColumns)
+            orders << u"Orders\t"_s + QString(row).replace(u'|', u'\t');
+        QCOMPARE(ReadAll(path), Utf16File(QStringList{kHeader, u"Customers\tname\tnvarchar\t100\t0\t\t\t\t\t"_s,
+                                                      u"Lines\tsku\tchar\t8\t0\t√\t\t\t\t货号"_s}
+                                          + orders + QStringList{u"客户 log\tat\tdatetime\t23\t3\t√\t\t\t\t"_s}));
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
+
+        Click(w->m_tableList, u"Orders"_s);
+        m_peer.ClearLog();
+        Export(w);
+        QCOMPARE(offered, kHost + u"-Sales-Orders"_s);
+        QCOMPARE(ReadAll(path), Utf16File(QStringList{kHeader} + orders));
+        QCOMPARE(BatchTexts(), QStringList{TdsStatements::Columns(1, u"Orders"_s)});
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
+    }
+
+    // The link drops in the middle of the third table: the tables not
+    // written are named, the old file stays, and the next export succeeds.
+    void exportCutKeepsOldFile()
+    {
+        QTemporaryDir out;
+        const QString path = out.filePath(u"sales.txt"_s);
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        Window w;
+        AnswerExport(w, path);
+        Connect(w);
+        Click(w->m_databaseList, u"Sales"_s);
+        m_peer.SetDropAfterRows(1); // the one-column tables pass whole
+        Export(w);
+        const QStringList shown = std::exchange(w.messages, {});
+        QVERIFY2(shown.size() == 5 && shown[2].contains(u"Unexpected EOF from the server"_s), qPrintable(shown.join(u'\n')));
+        QVERIFY2(shown[3].startsWith(u"警告|0x30|"_s), qPrintable(shown[3])); // the next table's statement fails too
+        QCOMPARE(shown[4], u"警告|0x30|文件未写入: %1\n2 个表未能导出: Orders、客户 log"_s.arg(path));
+        QCOMPARE(ReadAll(path), QByteArray("old"));
+        QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"sales.txt"_s});
+        QVERIFY(w->Control(1030)->isEnabled() && w->m_tableList->isEnabled() && !w->m_progress->isVisible());
+
+        m_peer.SetDropAfterRows(-1);
+        Export(w);
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
+        QVERIFY(ReadAll(path).startsWith("\xFF\xFE"));
+    }
 
     void cleanupTestCase() { m_peer.Stop(); }
 };

@@ -1,8 +1,7 @@
+#include "ExportDriving.h"
 #include "MySqlWindow.h"
 
 #include "support/TcpRelay.h"
-
-#include <QStringEncoder>
 
 #include <csignal>
 #include <cstring>
@@ -14,24 +13,6 @@
 // The structure export through the real window against the private MariaDB:
 // the file's bytes, which tables it holds, and that no failure ever replaces
 // a file that was there.
-
-static const QString kHeader = QStringLiteral("表名\t字段\t类型\t长度\t小数\t是否为空\t主键\t自增长\t默认值\t描述");
-
-// What a spreadsheet expects, encoded here by Qt's own encoder.
-static QByteArray Utf16File(const QStringList& lines)
-{
-    QStringEncoder encoder(QStringEncoder::Utf16LE);
-    QByteArray bytes("\xFF\xFE", 2);
-    for (const QString& line : lines)
-        bytes += QByteArray(encoder(line + QStringLiteral("\r\n")));
-    return bytes;
-}
-
-static QByteArray ReadAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 static QStringList Entries(const QString& folder)
 {
@@ -58,32 +39,6 @@ private:
     __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
     __user_cap_data_struct m_saved[2]{};
 };
-
-// Questions answered with yes, the save dialog with `path`; the default name
-// it was offered is kept.
-static void AnswerExport(Window& w, const QString& path, QString* offered = nullptr)
-{
-    w->SetMessageAnswerer([&w](const QString& text, const QString& caption, unsigned style) {
-        w.messages.append(QStringLiteral("%1|0x%2|%3").arg(caption).arg(style, 0, 16).arg(text));
-        return style == kMbYesNoQuestionDefaultNo ? int(kIdYes) : int(kIdOk);
-    });
-    w->SetSaveFileAnswerer([path, offered](const QString& name) {
-        if (offered)
-            *offered = name;
-        return path;
-    });
-}
-
-static void Export(Window& w)
-{
-    QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1030)), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 30000);
-}
-
-static QString Success(const QString& path)
-{
-    return QStringLiteral("提示|0x40|已经导出成功！\n请查看文件: %1 。").arg(path);
-}
 
 static QStringList Names(QTreeWidget* list)
 {

@@ -255,6 +255,8 @@ bool CTdsPeer::Batch(Session& session, const QByteArray& payload)
     {
         std::lock_guard lock(m_mutex);
         m_batches.push_back({session.database, *text});
+        if (m_dropNextBatch.exchange(false))
+            return false;
         answer = m_catalog.Answer(session.database, *text);
     }
     Delay();

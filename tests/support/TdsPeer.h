@@ -64,6 +64,9 @@ public:
     // A result of more than rows rows breaks off after that many: the
     // connection is closed in the middle of the reply. Negative: never.
     void SetDropAfterRows(int rows) { m_dropAfterRows = rows; }
+    // The next batch is logged but not run, and its connection closes
+    // without an answer, as when a server goes away mid-statement.
+    void DropNextBatch() { m_dropNextBatch = true; }
     // Each reply to a login or a batch waits this long first.
     void SetReplyDelay(int milliseconds) { m_delayMs = milliseconds; }
     // Logins from now on are answered as SQL Server 2000 answers them: in
@@ -82,6 +85,7 @@ private:
     quint16 m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::atomic<int> m_dropAfterRows{-1};
+    std::atomic<bool> m_dropNextBatch{false};
     std::atomic<int> m_delayMs{0};
     std::atomic<bool> m_tds71{false};
 

@@ -44,19 +44,19 @@ QString Columns(int kind, const QString& table)
                "SELECT [name]=C.[name],[type]=T.[name],"
                "[length]=COLUMNPROPERTY(C.[id],C.[name],'PRECISION'),"
                "[dec]=isnull(COLUMNPROPERTY(C.[id],C.[name],'Scale'),0),"
-               "[null]=case when convert(bit,C.[IsNullable])=1 then '\u221A' else '' end ,"
+               "[null]=case when convert(bit,C.[IsNullable])=1 then N'\u221A' else '' end ,"
                "[key]=case when exists(SELECT 1 FROM sysobjects where [xtype]='PK' and [parent_obj]=C.[id] "
                "and [name] in ( \t\t\t\tSELECT [name] FROM sysindexes WHERE [indid] in "
                "(SELECT [indid] FROM sysindexkeys WHERE [id] = C.[id] AND [colid]=C.[colid]))) "
-               "then '\u221A' else '' end,"
+               "then N'\u221A' else '' end,"
                "[auto]=case when convert(bit,COLUMNPROPERTY(C.[id],C.[name],'IsIdentity'))=1 "
-               "then '\u221A' else '' end,"
+               "then N'\u221A' else '' end,"
                "[default]=isnull(CM.[text],''),"
                "[desc]=isnull(ETP.[value],'') "
                "FROM syscolumns C left JOIN systypes T on C.[xusertype]=T.[xusertype] "
                "inner JOIN sysobjects D on C.[id]=D.[id] and D.[xtype]='U' and D.[name]<>'dtproperties' "
                "left JOIN syscomments CM on C.[cdefault]=CM.[id] ")
-        + join + QStringLiteral("WHERE D.[name]='") + EscapeLiteral(table) + u'\'';
+        + join + QStringLiteral("WHERE D.[name]=N'") + EscapeLiteral(table) + u'\'';
 }
 
 PropertyTemplates PropertyTemplates::Default()

@@ -89,11 +89,7 @@ class TestBrowseSqlServer : public QObject
     void RegisterDrivers(const QStringList& names)
     {
         QFile::remove(TracePath());
-        QFile file(m_odbcDir.filePath(u"odbcinst.ini"_s));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(u"[ODBC]\nTrace=Yes\nTraceFile=%1\n\n"_s.arg(TracePath()).toUtf8());
-        for (const QString& name : names)
-            file.write(u"[%1]\nDescription=test\nDriver=libtdsodbc.so\n\n"_s.arg(name).toUtf8());
+        QVERIFY(RegisterOdbcDrivers(m_odbcDir.path(), names, TracePath()));
     }
     QString Trace() const
     {
@@ -129,15 +125,7 @@ class TestBrowseSqlServer : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_odbcDir.isValid());
-        // Before the first ODBC call; FreeTDS reads a configuration of its own too.
-        qputenv("ODBCSYSINI", m_odbcDir.path().toLocal8Bit());
-        qputenv("ODBCINSTINI", "odbcinst.ini");
-        qputenv("ODBCINI", m_odbcDir.filePath(u"odbc.ini"_s).toLocal8Bit());
-        QFile freetds(m_odbcDir.filePath(u"freetds.conf"_s));
-        QVERIFY(freetds.open(QIODevice::WriteOnly) && freetds.write("[global]\n") > 0);
-        freetds.close();
-        qputenv("FREETDSCONF", freetds.fileName().toLocal8Bit());
+        QVERIFY(m_odbcDir.isValid() && UsePrivateOdbc(m_odbcDir.path()));
         QVERIFY(m_peer.Start());
     }
     void init()

@@ -59,18 +59,8 @@ class TestSqlServerPeer : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_odbcDir.isValid());
-        // Set before the first ODBC call; FreeTDS reads its own config too.
-        qputenv("ODBCSYSINI", m_odbcDir.path().toLocal8Bit());
-        qputenv("ODBCINSTINI", "odbcinst.ini");
-        qputenv("ODBCINI", m_odbcDir.filePath(u"odbc.ini"_s).toLocal8Bit());
-        QFile freetds(m_odbcDir.filePath(u"freetds.conf"_s));
-        QVERIFY(freetds.open(QIODevice::WriteOnly) && freetds.write("[global]\n") > 0);
-        freetds.close();
-        qputenv("FREETDSCONF", freetds.fileName().toLocal8Bit());
-        QFile drivers(m_odbcDir.filePath(u"odbcinst.ini"_s));
-        QVERIFY(drivers.open(QIODevice::WriteOnly) && drivers.write("[FreeTDS]\nDriver=libtdsodbc.so\n") > 0);
-        drivers.close();
+        QVERIFY(m_odbcDir.isValid() && UsePrivateOdbc(m_odbcDir.path()));
+        QVERIFY(RegisterOdbcDrivers(m_odbcDir.path(), {u"FreeTDS"_s}));
         QVERIFY(m_peer.Start());
         m_peer.AddDatabase({kDatabase, {{u"Orders"_s, {}, {TdsColumnDef::Declared(u"id"_s, u"int"_s)}}}});
     }

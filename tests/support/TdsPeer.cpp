@@ -1,5 +1,8 @@
 #include "support/TdsPeer.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -333,4 +336,26 @@ void CTdsPeer::ClearLog()
     std::lock_guard lock(m_mutex);
     m_batches.clear();
     m_logins.clear();
+}
+
+bool UsePrivateOdbc(const QString& folder)
+{
+    const QDir dir(folder);
+    qputenv("ODBCSYSINI", folder.toLocal8Bit());
+    qputenv("ODBCINSTINI", "odbcinst.ini");
+    qputenv("ODBCINI", dir.filePath(QStringLiteral("odbc.ini")).toLocal8Bit());
+    QFile freetds(dir.filePath(QStringLiteral("freetds.conf")));
+    qputenv("FREETDSCONF", freetds.fileName().toLocal8Bit());
+    return freetds.open(QIODevice::WriteOnly) && freetds.write("[global]\n") > 0;
+}
+
+bool RegisterOdbcDrivers(const QString& folder, const QStringList& names, const QString& trace)
+{
+    QByteArray text;
+    if (!trace.isEmpty())
+        text += "[ODBC]\nTrace=Yes\nTraceFile=" + trace.toUtf8() + "\n\n";
+    for (const QString& name : names)
+        text += "[" + name.toUtf8() + "]\nDescription=test\nDriver=libtdsodbc.so\n\n";
+    QFile file(QDir(folder).filePath(QStringLiteral("odbcinst.ini")));
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) == text.size();
 }

@@ -7,6 +7,7 @@
 #include "support/TdsCatalog.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -14,6 +15,13 @@
 #include <optional>
 #include <thread>
 #include <vector>
+
+// Points unixODBC and FreeTDS at configuration files in `folder`, so the
+// machine's stay untouched; before the first ODBC call of the process.
+bool UsePrivateOdbc(const QString& folder);
+// Registers FreeTDS's driver there under each name; with a trace file the
+// driver manager logs every call, the connection string among them.
+bool RegisterOdbcDrivers(const QString& folder, const QStringList& names, const QString& trace = {});
 
 // One SQL batch as the peer received it.
 struct TdsBatch {

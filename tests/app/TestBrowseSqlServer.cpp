@@ -389,7 +389,6 @@ private slots:
     {
         QTest::addColumn<QStringList>("registered");
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("sql_server_only") << QStringList{u"SQL Server"_s} << u"SQL Server"_s;
         QTest::newRow("freetds_only") << QStringList{u"FreeTDS"_s} << u"FreeTDS"_s;
         QTest::newRow("both_prefers_sql_server") << QStringList{u"FreeTDS"_s, u"SQL Server"_s} << u"SQL Server"_s;
     }

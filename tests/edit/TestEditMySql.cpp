@@ -292,26 +292,6 @@ private slots:
         QTRY_VERIFY(!w->WorkerRunning());
         QCOMPARE(relay.Accepted(), links + 1);
     }
-
-    // SQL Server: the add-or-update choice follows what the server holds, so
-    // a failed first attempt is retried as an add again.
-    void sqlServerChoiceSurvivesFailure()
-    {
-        Window w;
-        w->m_kind = 1;
-        w->m_tableList->addTopLevelItems({new QTreeWidgetItem({"t", ""}), new QTreeWidgetItem({"u", "held"})});
-        w->m_table = u"t"_qs;
-        w->m_tableRow = 0;
-        for (int attempt = 0; attempt < 2; ++attempt)
-            Write(w, 1022, u"x'"_qs, u"enter"_qs);
-        w->m_table = u"u"_qs;
-        w->m_tableRow = 1;
-        Write(w, 1022, u"y"_qs, u"enter"_qs);
-        QCOMPARE(std::exchange(w.messages, {}).size(), 3);
-        const QString add = u"EXEC sp_addextendedproperty N'MS_Description',N'x''',N'USER',N'dbo',N'TABLE',N't'"_qs;
-        QCOMPARE(g_traces.filter(u"EXEC"_qs), QStringList({add, add, u"EXEC sp_updateextendedproperty N'MS_Description',"
-                                                                       "N'y',N'USER',N'dbo',N'TABLE',N'u'"_qs}));
-    }
 };
 
 QTEST_MAIN(TestEditMySql)

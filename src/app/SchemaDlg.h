@@ -194,7 +194,8 @@ private:
     struct ExportRun;
     void ExportMySql(const QStringList& tables, ExportRun& run);
     void ExportSqlServer(const QStringList& tables, ExportRun& run);
-    void ExportTable(const QString& table, ExportRun& run);
+    // False when the column statement failed (its message shown).
+    bool ExportTable(const QString& table, ExportRun& run);
     void ShowTableProgress(qsizetype rows);
     void FinishExport(ExportRun& run);
     bool BeginDescriptionUpdate(const QString& waitText);

@@ -7,6 +7,7 @@
 #include "catalog/CatalogRows.h"
 #include "common/CompleteWrite.h"
 #include "common/DebugTrace.h"
+#include "db/OdbcConnection.h"
 #include "export/MySqlColumnReader.h"
 #include "export/StructureFile.h"
 
@@ -161,14 +162,19 @@ void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
 
 void CSchemaDlg::ExportSqlServer(const QStringList& tables, ExportRun& run)
 {
-    for (const QString& table : tables) {
-        ExportTable(table, run);
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        const bool read = ExportTable(tables[i], run);
         if (!run.writeError.isEmpty())
             return;
+        // One message for a lost link, not one for every table left.
+        if (!read && m_connection->LinkLost()) {
+            run.notWritten.append(tables.mid(i + 1));
+            return;
+        }
     }
 }
 
-void CSchemaDlg::ExportTable(const QString& table, ExportRun& run)
+bool CSchemaDlg::ExportTable(const QString& table, ExportRun& run)
 {
     const CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection,
                                                   BuildCatalogQuery(kQueryColumns, table, QString(), m_kind),
@@ -176,13 +182,14 @@ void CSchemaDlg::ExportTable(const QString& table, ExportRun& run)
     if (result.failed) {
         ShowWarning(result.error);
         run.notWritten.append(table);
-        return;
+        return false;
     }
     if (!run.writer.WriteTable(table, result.rows, m_kind)) {
         run.writeError = run.writer.ErrorString();
-        return;
+        return true;
     }
     ShowTableProgress(qsizetype(result.rows.size()));
+    return true;
 }
 
 void CSchemaDlg::ShowTableProgress(qsizetype rows)

@@ -107,6 +107,14 @@ void COdbcConnection::Execute(const QString& statement)
     }
 }
 
+bool COdbcConnection::LinkLost() const
+{
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    return m_dbc
+        && SQL_SUCCEEDED(SQLGetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr))
+        && dead == SQL_CD_TRUE;
+}
+
 void COdbcConnection::Close()
 {
     if (!m_dbc)

@@ -45,6 +45,9 @@ public:
     int State() const { return m_dbc ? 1 : 0; }
     // Does nothing when already closed.
     void Close();
+    // True once the driver knows the link to the server is gone, so that
+    // every further statement would fail the same way.
+    bool LinkLost() const;
 
     // The SQLHDBC while open, otherwise null.
     void* NativeHandle() const { return m_dbc; }

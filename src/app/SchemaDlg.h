@@ -197,7 +197,6 @@ private:
     // False when the column statement failed (its message shown).
     bool ExportTable(const QString& table, ExportRun& run);
     void ShowTableProgress(qsizetype rows);
-    void FinishExport(ExportRun& run);
     bool BeginDescriptionUpdate(const QString& waitText);
     bool DescriptionFitsServer(const QString& description, QWidget* field);
     bool EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound);

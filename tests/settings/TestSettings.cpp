@@ -210,6 +210,17 @@ private slots:
         QVERIFY(fifo || QDir(path).exists("keep"));
     }
 
+    // A bare name is found in the working folder of each call.
+    void bareNameFollowsWorkingFolder()
+    {
+        QTemporaryDir other;
+        m_settings.Write("Pell.ini", "A", "k", "first folder");
+        QVERIFY(QDir::setCurrent(other.path()));
+        const auto back = qScopeGuard([this] { QDir::setCurrent(m_cwd.path()); });
+        QCOMPARE(m_settings.Read("Pell.ini", "A", "k", "dflt"), QString("dflt"));
+        QCOMPARE(ReadBytes(other.filePath("Pell.ini")), QByteArray("[A]\nk=dflt\n"));
+    }
+
     // Stored passwords must keep decoding. Seed 0 leaves the first character; the second's key
     // is (65 * 0x3B27 + 0x5E91) mod 2^16 = 0x6378: 'A' ^ 0x63 = 0x22 = 1 * 26 + 8, "BI".
     void password_data()

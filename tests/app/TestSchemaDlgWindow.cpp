@@ -51,6 +51,29 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    // F1 and the window's context menu open the about box; OK closes it.
+    void aboutBox()
+    {
+        Window w;
+        QStringList seen;
+        QTimer answer; // picks the menu's item by its mnemonic, presses the box's OK
+        answer.callOnTimeout([&seen] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                seen << menu->actions().value(0)->text();
+                // Queued: the box it opens runs its own loop, in which this timer would not fire again.
+                QMetaObject::invokeMethod(menu, [menu] { QTest::keyClick(menu, Qt::Key_A); }, Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                seen << box->windowTitle();
+                QTest::mouseClick(box->findChild<QPushButton*>("1"), Qt::LeftButton);
+            }
+        });
+        answer.start(20);
+        Key(Qt::Key_F1);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, {9, 9}, w->mapToGlobal(QPoint(9, 9)));
+        QApplication::sendEvent(w.dlg.get(), &click);
+        QCOMPARE(seen, (QStringList{"About Velmora", "&About Velmora...", "About Velmora"}));
+    }
+
     // "id text/flags": a list's text is its column headers; flags are
     // e(nabled) and v(isible), "-" where not.
     void controls()

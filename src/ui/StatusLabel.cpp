@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <qdrawutil.h>
 #include <QTimerEvent>
 #include <QUrl>
 
@@ -130,30 +131,41 @@ CStatusLabel& CStatusLabel::SetPointSize(int points)
     return *this;
 }
 
-void CStatusLabel::ApplyFrame()
+int CStatusLabel::FrameWidth() const
+{
+    return (m_border ? 1 : 0) + (m_sunkenEdge ? 1 : 0);
+}
+
+// QFrame's own frame change would repaint the whole label; as a window frame
+// change does, this one redraws the frame's ring and leaves the text alone.
+void CStatusLabel::ApplyFrame(bool border, bool sunkenEdge)
+{
+    const int before = FrameWidth();
+    m_border = border;
+    m_sunkenEdge = sunkenEdge;
+    const int ring = qMax(before, FrameWidth());
+    update(QRegion(rect()).subtracted(rect().adjusted(ring, ring, -ring, -ring)));
+}
+
+void CStatusLabel::DrawFrame(QPainter& painter) const
 {
     if (m_border && m_sunkenEdge)
-        setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
+        qDrawWinPanel(&painter, rect(), palette(), true);
     else if (m_sunkenEdge)
-        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        qDrawShadePanel(&painter, rect(), palette(), true, 1);
     else if (m_border)
-        setFrameStyle(QFrame::Box | QFrame::Plain);
-    else
-        setFrameStyle(QFrame::NoFrame);
-    setLineWidth(1);
+        qDrawPlainRect(&painter, rect(), palette().color(QPalette::WindowText), 1);
 }
 
 CStatusLabel& CStatusLabel::SetSunkenEdge(bool on)
 {
-    m_sunkenEdge = on;
-    ApplyFrame();
+    ApplyFrame(m_border, on);
     return *this;
 }
 
 CStatusLabel& CStatusLabel::SetFrame(bool on)
 {
-    m_border = on;
-    ApplyFrame();
+    ApplyFrame(on, m_sunkenEdge);
     return *this;
 }
 
@@ -389,12 +401,13 @@ void CStatusLabel::paintEvent(QPaintEvent* /*event*/)
     // Qt composes the widget in its back buffer and shows it in one go, so
     // filling the whole client area first is all it takes not to flicker.
     QPainter painter(this);
-    const QRect client = contentsRect();
+    const int frame = FrameWidth();
+    const QRect client = rect().adjusted(frame, frame, -frame, -frame);
     painter.save();
     painter.setClipRect(client);
     if (!m_transparent)
         PaintBackground(painter, client);
     PaintText(painter, client, text());
     painter.restore();
-    drawFrame(&painter);
+    DrawFrame(painter);
 }

@@ -75,7 +75,9 @@ protected:
 private:
     bool WindowExists() const;
     void RebuildFont();
-    void ApplyFrame();
+    int FrameWidth() const;
+    void ApplyFrame(bool border, bool sunkenEdge);
+    void DrawFrame(QPainter& painter) const;
     void SetNotifyStyle(bool on);
     void RestartBlink(bool on);
     void PaintBackground(QPainter& painter, const QRect& rect) const;

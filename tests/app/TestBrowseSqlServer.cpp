@@ -206,6 +206,11 @@ private slots:
         QCOMPARE(Rows(w->m_databaseList), (QStringList{u"Archive"_s, u"Sales"_s}));
         QCOMPARE(w->m_kind, 0);
         QCOMPARE(m_peer.Logins().size(), size_t{1});
+        // Exit closes a connection left open.
+        QVERIFY(w->OpenConnection(kHost, QString::number(m_peer.Port()), u"Sales"_s, kUser, kPassword));
+        QTRY_COMPARE(m_peer.Sessions(), size_t{1});
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
+        QTRY_COMPARE(m_peer.Sessions(), size_t{0});
     }
 
     // The port reaches the driver as Server=host,port; an empty one as 1433,

@@ -30,14 +30,14 @@ static void TypePort(Window& w)
     Type(w.Edit(1017), QStringLiteral("4711"));
 }
 
-// Three rows with empty names, so that no listing handler asks a server; row
+// Rows with empty names, so that no listing handler asks a server; row
 // `current` marked and `row` remembered. As the list handler will, a new
 // selection sets the remembered row.
-static QTreeWidget* FillList(Window& w, bool tables, int current, int row)
+static QTreeWidget* FillList(Window& w, bool tables, int current, int row, int rows = 3)
 {
     QTreeWidget* list = tables ? w->m_tableList : w->m_columnList;
     int& remembered = tables ? w->m_tableRow : w->m_columnRow;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < rows; ++i)
         list->addTopLevelItem(new QTreeWidgetItem({QString(), QString::number(i)}));
     list->setEnabled(true);
     list->setCurrentItem(list->topLevelItem(current));
@@ -119,6 +119,11 @@ private slots:
         Scenario("column_keypad_enter_moves", {}, Press(false, 0, false, Qt::KeypadModifier | Qt::Key_Enter),
                  {"column=1@1", "trace=当前字段行号: 1"});
         Scenario("column_return_updates", {}, Press(false, 1, true, Qt::Key_Return), {"column=1@1", "trace="});
+        Scenario("move_scrolls_far_row_into_view", {}, [](Window& w) {
+            QTreeWidget* list = FillList(w, false, 0, 0, 200);
+            w->MoveListRow(list, 0, 150);
+            QVERIFY(list->viewport()->rect().intersects(list->visualItemRect(list->topLevelItem(150))));
+        }, {"column=150@150"});
         Scenario("table_focus_marks_row", {}, [](Window& w) { Focus(FillList(w, true, -1, 2)); }, {"table=2@2"});
         // Marking the row selects the column, which takes the focus on to its description.
         Scenario("column_focus_marks_row", {}, [](Window& w) { FillList(w, false, -1, 1)->setFocus(Qt::TabFocusReason); },

@@ -51,6 +51,29 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
+    // F1 and the window's context menu open the about box; OK closes it.
+    void aboutBox()
+    {
+        Window w;
+        QStringList seen;
+        QTimer answer; // picks the menu's item by its mnemonic, presses the box's OK
+        answer.callOnTimeout([&seen] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                seen << menu->actions().value(0)->text();
+                // Queued: the box it opens runs its own loop, in which this timer would not fire again.
+                QMetaObject::invokeMethod(menu, [menu] { QTest::keyClick(menu, Qt::Key_A); }, Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                seen << box->windowTitle();
+                QTest::mouseClick(box->findChild<QPushButton*>("1"), Qt::LeftButton);
+            }
+        });
+        answer.start(20);
+        Key(Qt::Key_F1);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, {9, 9}, w->mapToGlobal(QPoint(9, 9)));
+        QApplication::sendEvent(w.dlg.get(), &click);
+        QCOMPARE(seen, (QStringList{"About Velmora", "&About Velmora...", "About Velmora"}));
+    }
+
     // "id text/flags": a list's text is its column headers; flags are
     // e(nabled) and v(isible), "-" where not.
     void controls()
@@ -73,6 +96,23 @@ private slots:
             const QString flags = QString(control->isEnabled() ? u'e' : u'-') + (control->isVisible() ? u'v' : u'-');
             QCOMPARE(id + u' ' + text + u'/' + flags, row);
         }
+        QCOMPARE(w.Edit(1014)->echoMode(), QLineEdit::Password);
+        // With every control enabled: Tab walks the tab stops, Enter in a field presses Connect.
+        for (QWidget* control : w->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            control->setEnabled(true);
+        Focus(w->m_serverCombo);
+        QStringList order;
+        for (int i = 0; i < 13; ++i, Key(Qt::Key_Tab))
+            for (QWidget* focus = QApplication::focusWidget(); focus; focus = focus->parentWidget())
+                if (focus->parentWidget() == w.dlg.get())
+                    order << focus->objectName();
+        QCOMPARE(order.join(u' '), "1000 1004 1017 1013 1014 1015 1022 1021 1024 1020 1006 1030 1000");
+        auto* connectButton = qobject_cast<QPushButton*>(w->Control(1015));
+        connectButton->disconnect(w.dlg.get()); // the press alone is watched
+        QSignalSpy pressed(connectButton, &QPushButton::clicked);
+        Focus(w.Edit(1014));
+        Key(Qt::Key_Return);
+        QCOMPARE(pressed.count(), 1);
     }
 
     // The window's own wait label draws its text centred, on one line.

@@ -12,6 +12,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // A path converts to the QFile, closed again on return.
 static bool WriteBytes(QFile&& file, const QByteArray& bytes)
@@ -181,6 +183,42 @@ private slots:
         QCOMPARE(m_settings.Read(path, "host1", "Type", ""), QString("MySQL"));
         QCOMPARE(ReadBytes(path), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"Pell.ini"});
+    }
+
+    // A folder or a FIFO in the file's place is neither read (a FIFO would
+    // block) nor replaced: reads give defaults, writes fail.
+    void unreadableFileLeftAlone_data()
+    {
+        QTest::addColumn<bool>("fifo");
+        QTest::newRow("folder") << false;
+        QTest::newRow("fifo") << true;
+    }
+    void unreadableFileLeftAlone()
+    {
+        QFETCH(bool, fifo);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("Pell.ini");
+        QVERIFY(fifo ? mkfifo(QFile::encodeName(path), 0600) == 0 : QDir(dir.path()).mkpath("Pell.ini/keep"));
+        alarm(10); // a blocked open kills the test rather than hang it
+        QCOMPARE(m_settings.Read(path, "Database", "Server1", "dflt"), QString("dflt"));
+        m_settings.Write(path, "Database", "Server1", "host");
+        alarm(0);
+        const QFileInfo info(path);
+        QCOMPARE(info.isDir() ? "folder" : info.isFile() ? "file" : "other", fifo ? "other" : "folder");
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{"Pell.ini"});
+        QVERIFY(fifo || QDir(path).exists("keep"));
+    }
+
+    // A bare name is found in the working folder of each call.
+    void bareNameFollowsWorkingFolder()
+    {
+        QTemporaryDir other;
+        m_settings.Write("Pell.ini", "A", "k", "first folder");
+        QVERIFY(QDir::setCurrent(other.path()));
+        const auto back = qScopeGuard([this] { QDir::setCurrent(m_cwd.path()); });
+        QCOMPARE(m_settings.Read("Pell.ini", "A", "k", "dflt"), QString("dflt"));
+        QCOMPARE(ReadBytes(other.filePath("Pell.ini")), QByteArray("[A]\nk=dflt\n"));
     }
 
     // Stored passwords must keep decoding. Seed 0 leaves the first character; the second's key

@@ -68,6 +68,12 @@ public:
     std::vector<TdsBatch> Batches() const;
     std::vector<TdsLoginRecord> Logins() const;
     void ClearLog();
+    // The connections open now.
+    size_t Sessions() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_sockets.size();
+    }
 
     // A result of more than rows rows breaks off after that many: the
     // connection is closed in the middle of the reply. Negative: never.

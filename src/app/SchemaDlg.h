@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 struct CatalogRows;
 struct UpdateResult;
@@ -195,7 +196,8 @@ private:
     void ExportMySql(const QStringList& tables, ExportRun& run);
     void ExportSqlServer(const QStringList& tables, ExportRun& run);
     void ExportTable(const QString& table, ExportRun& run);
-    void ShowTableProgress(qsizetype rows);
+    // One step of the bar for each written table, the table's rows.
+    void ShowTableProgress(const std::vector<qsizetype>& tableRows);
     void FinishExport(ExportRun& run);
     bool BeginDescriptionUpdate(const QString& waitText);
     bool DescriptionFitsServer(const QString& description, QWidget* field);

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <thread>
+#include <vector>
 
 struct CatalogRows;
 struct UpdateResult;
@@ -196,7 +197,8 @@ private:
     void ExportSqlServer(const QStringList& tables, ExportRun& run);
     // False when the column statement failed (its message shown).
     bool ExportTable(const QString& table, ExportRun& run);
-    void ShowTableProgress(qsizetype rows);
+    // One step of the bar for each written table, the table's rows.
+    void ShowTableProgress(const std::vector<qsizetype>& tableRows);
     bool BeginDescriptionUpdate(const QString& waitText);
     bool DescriptionFitsServer(const QString& description, QWidget* field);
     bool EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound);

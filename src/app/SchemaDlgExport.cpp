@@ -141,6 +141,9 @@ void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
         const ColumnReading reading = ReadMySqlColumns(m_mysql, m_database, part, bulk);
         for (const QString& error : reading.errors)
             ShowWarning(error);
+        // The bar's steps of a chunk's tables go to the window together: a
+        // round trip for each table cost as much as writing it.
+        std::vector<qsizetype> written;
         for (qsizetype i = 0; i < part.size(); ++i) {
             const TableColumns& read = reading.tables[size_t(i)];
             if (read.failed) {
@@ -149,10 +152,12 @@ void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
             }
             if (!run.writer.WriteTable(part[i], read.columns, m_kind)) {
                 run.writeError = run.writer.ErrorString();
+                ShowTableProgress(written);
                 return;
             }
-            ShowTableProgress(qsizetype(read.columns.size()));
+            written.push_back(qsizetype(read.columns.size()));
         }
+        ShowTableProgress(written);
         if (reading.linkLost) {
             run.notWritten.append(tables.mid(first + chunk));
             return;
@@ -188,16 +193,20 @@ bool CSchemaDlg::ExportTable(const QString& table, ExportRun& run)
         run.writeError = run.writer.ErrorString();
         return true;
     }
-    ShowTableProgress(qsizetype(result.rows.size()));
+    ShowTableProgress({qsizetype(result.rows.size())});
     return true;
 }
 
-void CSchemaDlg::ShowTableProgress(qsizetype rows)
+void CSchemaDlg::ShowTableProgress(const std::vector<qsizetype>& tableRows)
 {
     // The bar restarts for each table; its lines go out in one write.
+    if (tableRows.empty())
+        return;
     OnWindow([&] {
-        const int last = int(qMax<qsizetype>(rows - 1, 0));
-        m_progress->setRange(0, last);
-        m_progress->setValue(last);
+        for (const qsizetype rows : tableRows) {
+            const int last = int(qMax<qsizetype>(rows - 1, 0));
+            m_progress->setRange(0, last);
+            m_progress->setValue(last);
+        }
     });
 }

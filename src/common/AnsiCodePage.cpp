@@ -7,17 +7,49 @@
 
 namespace {
 
+// One converter per thread and direction, kept for the thread's life: an
+// export converts hundreds of thousands of short values, and opening a
+// converter costs several times more than converting one.
+class Converter
+{
+public:
+    Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
+    ~Converter()
+    {
+        if (Valid())
+            iconv_close(m_cd);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    bool Valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Handle() const { return m_cd; }
+
+private:
+    iconv_t m_cd;
+};
+
+iconv_t ToGbk()
+{
+    thread_local const Converter converter("GBK", "UTF-16LE");
+    return converter.Valid() ? converter.Handle() : nullptr;
+}
+
+iconv_t FromGbk()
+{
+    thread_local const Converter converter("UTF-16LE", "GBK");
+    return converter.Valid() ? converter.Handle() : nullptr;
+}
+
 // Converts with iconv, putting '?' in place of every unit the target cannot
 // hold; iconv's //TRANSLIT would invent look-alikes, which the code page does not.
-std::string Convert(const char* to, const char* from, const char* in, size_t inLeft,
-                    size_t unitSize, const char* replacement, size_t replacementSize)
+std::string Convert(iconv_t cd, const char* in, size_t inLeft, size_t unitSize, const char* replacement,
+                    size_t replacementSize)
 {
     std::string out;
-    if (inLeft == 0)
+    if (inLeft == 0 || !cd)
         return out;
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr); // the state the last text left
     out.resize(inLeft * 2 + 16);
     char* src = const_cast<char*>(in);
     size_t used = 0;
@@ -51,7 +83,6 @@ std::string Convert(const char* to, const char* from, const char* in, size_t inL
         used += replacementSize;
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    iconv_close(cd);
     out.resize(used);
     return out;
 }
@@ -62,17 +93,16 @@ namespace AnsiCodePage {
 
 std::string FromUnicode(const QString& text)
 {
-    return Convert("GBK", "UTF-16LE", reinterpret_cast<const char*>(text.utf16()),
+    return Convert(ToGbk(), reinterpret_cast<const char*>(text.utf16()),
                    static_cast<size_t>(text.size()) * 2, 2, "?", 1);
 }
 
 QString ToUnicode(std::string_view bytes)
 {
-    // Most names are ASCII, which GBK leaves as it is; a listing of
-    // thousands of values should not open a converter for each.
+    // Most names are ASCII, which GBK leaves as it is.
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    const std::string wide = Convert("UTF-16LE", "GBK", bytes.data(), bytes.size(), 1, "?\0", 2);
+    const std::string wide = Convert(FromGbk(), bytes.data(), bytes.size(), 1, "?\0", 2);
     return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size() / 2));
 }
 

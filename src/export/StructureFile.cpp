@@ -11,22 +11,47 @@ namespace {
 const QString kHeader = QStringLiteral("表名\t字段\t类型\t长度\t小数\t是否为空\t主键\t自增长\t默认值\t描述");
 constexpr QChar kLineBreakMark = u'；';
 
-void AppendField(QString& line, const QString& value)
+// Runs without a line break or TAB go in whole; a line's text is reserved
+// beforehand, so no run reallocates it.
+void AppendField(QString& line, QStringView value)
 {
-    line.reserve(line.size() + value.size() + 1);
+    qsizetype run = 0;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const QChar c = value[i];
-        if (c == u'\r') {
-            line += kLineBreakMark;
-            if (i + 1 < value.size() && value[i + 1] == u'\n')
-                ++i;
-        } else if (c == u'\n') {
-            line += kLineBreakMark;
-        } else if (c == u'\t') {
+        if (c != u'\r' && c != u'\n' && c != u'\t')
+            continue;
+        line += value.sliced(run, i - run);
+        if (c == u'\t') {
             line += u' ';
         } else {
-            line += c;
+            line += kLineBreakMark;
+            if (c == u'\r' && i + 1 < value.size() && value[i + 1] == u'\n')
+                ++i;
         }
+        run = i + 1;
+    }
+    line += value.sliced(run);
+}
+
+// Room for a line and its line end; a fixed length text is at most three
+// units longer than the length it replaces.
+qsizetype LineCapacity(const QString& table, const QStringList& values)
+{
+    qsizetype size = table.size() + 9 + 3 + 2;
+    for (const QString& value : values)
+        size += value.size();
+    return size;
+}
+
+void AppendLine(QString& text, const QString& table, const QStringList& values, DbKind kind)
+{
+    AppendField(text, table);
+    for (qsizetype i = 0; i < 9; ++i) {
+        text += u'\t';
+        if (i == 2)
+            AppendField(text, DisplayLength(values.value(1), values.value(2), kind));
+        else if (i < values.size())
+            AppendField(text, values[i]);
     }
 }
 
@@ -35,12 +60,8 @@ void AppendField(QString& line, const QString& value)
 QString StructureLine(const QString& table, const QStringList& values, DbKind kind)
 {
     QString line;
-    AppendField(line, table);
-    for (qsizetype i = 0; i < 9; ++i) {
-        const QString value = values.value(i);
-        line += u'\t';
-        AppendField(line, i == 2 ? DisplayLength(values.value(1), value, kind) : value);
-    }
+    line.reserve(LineCapacity(table, values));
+    AppendLine(line, table, values, kind);
     return line;
 }
 
@@ -56,10 +77,14 @@ bool CStructureWriter::WriteHeader()
 
 bool CStructureWriter::WriteTable(const QString& table, const std::vector<QStringList>& columns, DbKind kind)
 {
+    qsizetype capacity = 0;
+    for (const QStringList& values : columns)
+        capacity += LineCapacity(table, values);
     QString text;
+    text.reserve(capacity);
     for (const QStringList& values : columns) {
-        text += StructureLine(table, values, kind);
-        text += QStringLiteral("\r\n");
+        AppendLine(text, table, values, kind);
+        text += u"\r\n";
     }
     return Write(text);
 }

@@ -25,19 +25,23 @@ stop() {
 case "$cmd" in
 start)
     stop
-    rm -rf "$dir/data"
-    mkdir -p "$dir/data"
+    rm -rf "$dir/data" "$dir/tmp"
+    mkdir -p "$dir/data" "$dir/tmp"
     installdb=$(find_tool mariadb-install-db mysql_install_db)
     server=$(find_tool mariadbd mysqld || echo /usr/sbin/mariadbd)
     [ -x "$server" ] || server=/usr/sbin/mariadbd
-    "$installdb" --no-defaults --user=root --datadir="$dir/data" --auth-root-authentication-method=normal \
-        --skip-test-db >"$dir/install.log" 2>&1
+    # A temporary folder of its own: a starting server deletes every "#sql*"
+    # file in its folder, which in a shared /tmp includes the temporary
+    # tables another running server is using (an information_schema query
+    # then fails with "Error on delete of '/tmp/#sql-temptable-...'").
+    "$installdb" --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" \
+        --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1
     # A port nobody listens on; never 3306, which a packaged server may hold.
     while :; do
         port=$((20000 + RANDOM % 40000))
         (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
     done
-    "$server" --no-defaults --user=root --datadir="$dir/data" --socket="$dir/mysqld.sock" \
+    "$server" --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$dir/mysqld.sock" \
         --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/mysqld.pid" \
         --skip-name-resolve --innodb-buffer-pool-size=32M --log-error="$dir/error.log" &
     echo $! >"$dir/server.pid"

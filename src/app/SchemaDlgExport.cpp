@@ -134,11 +134,10 @@ void CSchemaDlg::ExportWorker()
 void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
 {
     // Chunks keep the client's memory bounded whatever the database's size.
-    const bool bulk = m_exportChunk > 0;
-    const qsizetype chunk = bulk ? m_exportChunk : 1;
-    for (qsizetype first = 0; first < tables.size(); first += chunk) {
-        const QStringList part = tables.mid(first, chunk);
-        const ColumnReading reading = ReadMySqlColumns(m_mysql, m_database, part, bulk);
+    CMySqlColumnChunks chunks(m_mysql, m_database, tables, m_exportChunk);
+    while (!chunks.AtEnd()) {
+        const QStringList part = chunks.NextTables();
+        const ColumnReading reading = chunks.Read();
         for (const QString& error : reading.errors)
             ShowWarning(error);
         // The bar's steps of a chunk's tables go to the window together: a
@@ -159,7 +158,7 @@ void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
         }
         ShowTableProgress(written);
         if (reading.linkLost) {
-            run.notWritten.append(tables.mid(first + chunk));
+            run.notWritten.append(chunks.Remaining());
             return;
         }
     }

@@ -70,10 +70,24 @@ void CMySqlClient::Close()
 
 bool CMySqlClient::Query(const std::string& statement)
 {
+    return Send(statement) && Receive();
+}
+
+bool CMySqlClient::Send(const std::string& statement)
+{
     static const std::string setNames = "set names gbk";
     mysql_real_query(&m_handle, setNames.data(), setNames.size());
 
-    if (mysql_real_query(&m_handle, statement.data(), statement.size()) != 0) {
+    if (mysql_send_query(&m_handle, statement.data(), statement.size()) != 0) {
+        CaptureError();
+        return false;
+    }
+    return true;
+}
+
+bool CMySqlClient::Receive()
+{
+    if (mysql_read_query_result(&m_handle) != 0) {
         CaptureError();
         return false;
     }

@@ -31,6 +31,12 @@ public:
     // False on failure, with the error members set to this statement's error
     // and the previous result left current.
     bool Query(const std::string& statement);
+    // Query in two halves, so that the current result can be read while the
+    // server runs the next statement: Send leaves the statement running,
+    // Receive makes its result current. Nothing else may use the connection
+    // in between.
+    bool Send(const std::string& statement);
+    bool Receive();
 
     int RowCount() const;
     // The field's bytes; "" for NULL and for a row or column out of range.

@@ -9,6 +9,8 @@
 
 #include <QHash>
 
+#include <utility>
+
 namespace {
 
 constexpr int kColumnValues = 9;
@@ -44,22 +46,38 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
 
 } // namespace
 
-ColumnReading ReadMySqlColumns(CMySqlClient& client, const QString& database, const QStringList& tables, bool bulk)
+CMySqlColumnChunks::CMySqlColumnChunks(CMySqlClient& client, QString database, QStringList tables, qsizetype chunk)
+    : m_client(client), m_database(std::move(database)), m_tables(std::move(tables)), m_chunk(chunk)
 {
+}
+
+bool CMySqlColumnChunks::SendChunk(qsizetype first)
+{
+    const QStringList part = m_tables.mid(first, m_chunk);
+    return m_client.Send(AnsiCodePage::FromUnicode(
+        BuildMySqlColumnsOfTables(part, m_database, m_client.NoBackslashEscapes())));
+}
+
+ColumnReading CMySqlColumnChunks::Read()
+{
+    const QStringList tables = NextTables();
+    const bool sent = std::exchange(m_sent, false);
+    m_first += tables.size();
     ColumnReading reading;
+    reading.linkLost = m_linkLost;
     reading.tables.resize(size_t(tables.size()));
     std::vector<qsizetype> pending;
-    if (!bulk || tables.isEmpty()) {
+    if (m_chunk <= 0 || m_linkLost) {
         for (qsizetype i = 0; i < tables.size(); ++i)
             pending.push_back(i);
-        ReadEach(client, database, tables, pending, reading);
+        ReadEach(m_client, m_database, tables, pending, reading);
+        m_linkLost = reading.linkLost;
         return reading;
     }
 
-    const QString statement = BuildMySqlColumnsOfTables(tables, database, client.NoBackslashEscapes());
-    if (!client.Query(AnsiCodePage::FromUnicode(statement))) {
-        reading.errors.append(MySqlQueryFailure(client));
-        reading.linkLost = LinkLost(client);
+    if (!(sent || SendChunk(m_first - tables.size())) || !m_client.Receive()) {
+        reading.errors.append(MySqlQueryFailure(m_client));
+        reading.linkLost = m_linkLost = LinkLost(m_client);
         for (TableColumns& table : reading.tables)
             table.failed = true;
         return reading;
@@ -69,21 +87,31 @@ ColumnReading ReadMySqlColumns(CMySqlClient& client, const QString& database, co
     for (qsizetype i = 0; i < tables.size(); ++i)
         if (!indexOf.contains(tables[i])) // a name given twice reads as its first
             indexOf.insert(tables[i], i);
-    const int rows = client.RowCount();
+    const int rows = m_client.RowCount();
+    std::vector<qsizetype> tableOfRow(size_t(rows), -1);
+    std::vector<bool> found(size_t(tables.size()), false);
     for (int row = 0; row < rows; ++row) {
-        const auto found = indexOf.constFind(AnsiCodePage::ToUnicode(client.GetValue(row, kColumnValues)));
-        if (found == indexOf.cend())
+        const auto at = indexOf.constFind(AnsiCodePage::ToUnicode(m_client.GetValue(row, kColumnValues)));
+        if (at != indexOf.cend())
+            found[size_t(tableOfRow[size_t(row)] = *at)] = true;
+    }
+    for (qsizetype i = 0; i < tables.size(); ++i)
+        if (!found[size_t(i)])
+            pending.push_back(i);
+    // The result stays readable while the server runs the next statement;
+    // tables to read again need the connection first.
+    if (pending.empty() && !AtEnd())
+        m_sent = SendChunk(m_first);
+    for (int row = 0; row < rows; ++row) {
+        if (tableOfRow[size_t(row)] < 0)
             continue;
         QStringList values;
         values.reserve(kColumnValues);
         for (int column = 0; column < kColumnValues; ++column)
-            values.append(AnsiCodePage::ToUnicode(client.GetValue(row, column)));
-        reading.tables[size_t(*found)].columns.push_back(std::move(values));
+            values.append(AnsiCodePage::ToUnicode(m_client.GetValue(row, column)));
+        reading.tables[size_t(tableOfRow[size_t(row)])].columns.push_back(std::move(values));
     }
-    for (qsizetype i = 0; i < tables.size(); ++i) {
-        if (reading.tables[size_t(i)].columns.empty())
-            pending.push_back(i);
-    }
-    ReadEach(client, database, tables, pending, reading);
+    ReadEach(m_client, m_database, tables, pending, reading);
+    m_linkLost = reading.linkLost;
     return reading;
 }

@@ -256,10 +256,15 @@ private slots:
         // The two questions come first.
         QVERIFY2(messages.size() >= 3 && messages[2].startsWith(message), qPrintable(messages.join(u'\n')));
         if (failure == "cut") {
-            // The first table was written; every other one is named as not written.
+            // The tables after those read before the cut are named as not
+            // written; the second table's answer may already have been on
+            // its way, as its statement goes out before the first is written.
             QCOMPARE(messages.size(), 4);
-            QCOMPARE(messages[3], QStringLiteral("警告|0x30|文件未写入: %1\n%2 个表未能导出: %3 等")
-                                      .arg(path).arg(tables.size() - 1).arg(tables.mid(1, 5).join(u"、")));
+            const auto notWritten = [&](qsizetype read) {
+                return QStringLiteral("警告|0x30|文件未写入: %1\n%2 个表未能导出: %3 等")
+                    .arg(path).arg(tables.size() - read).arg(tables.mid(read, 5).join(u"、"));
+            };
+            QVERIFY2(messages[3] == notWritten(1) || messages[3] == notWritten(2), qPrintable(messages[3]));
         } else if (failure != "refused") {
             QCOMPARE(messages.size(), 3);
             QVERIFY2(messages[2].contains(path + u'\n') && !messages[2].endsWith(u'\n'), qPrintable(messages[2]));

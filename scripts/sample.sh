@@ -12,6 +12,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 user=velmora
 pass=sample-pw
 data=$state/data
+# Its own temporary folder: a server starting deletes every #sql file in its
+# folder, which in a shared /tmp would take another server's temporary tables.
+tmp=$state/tmp
 pidfile=$state/server.pid
 log=$state/server.log
 # Unix socket paths are limited to about 107 bytes.
@@ -75,9 +78,10 @@ launch() {
     [ -x "$server" ] || server=/usr/sbin/mariadbd
     [ -x "$server" ] || { echo "mariadbd is not installed"; return 1; }
     : >"$log"
+    mkdir -p "$tmp" || { echo "cannot create $tmp"; return 1; }
     # Its own session keeps it out of the terminal's Ctrl+C: the run script
     # or the watchdog shuts it down properly. It must not hold the run lock.
-    setsid "$server" --no-defaults "${as_root[@]}" --datadir="$data" --socket="$socket" \
+    setsid "$server" --no-defaults "${as_root[@]}" --datadir="$data" --tmpdir="$tmp" --socket="$socket" \
         --port="$port" --bind-address=127.0.0.1 --pid-file="$state/mysqld.pid" --log-error="$log" \
         --skip-name-resolve --innodb-buffer-pool-size=32M --character-set-server=utf8mb4 \
         </dev/null >/dev/null 2>&1 9>&- &
@@ -122,7 +126,8 @@ start() {
         mkdir -p "$data"
         local installdb
         installdb=$(find_tool mariadb-install-db mysql_install_db) || { echo "mariadb-install-db is not installed"; return 1; }
-        "$installdb" --no-defaults "${as_root[@]}" --datadir="$data" --auth-root-authentication-method=normal \
+        mkdir -p "$tmp"
+        "$installdb" --no-defaults "${as_root[@]}" --datadir="$data" --tmpdir="$tmp" --auth-root-authentication-method=normal \
             --skip-test-db >"$state/install.log" 2>&1 \
             || { echo "mariadb-install-db failed: $(tail -n 1 "$state/install.log")"; return 1; }
     fi

@@ -9,20 +9,7 @@ root=$(dirname "$here")
 bench=${1:-$root/build-bench/bench/bench_listing}
 [ -x "$bench" ] || { echo "no benchmark at $bench; build the target bench_listing" >&2; exit 2; }
 
-state=$(mktemp -d "${TMPDIR:-/tmp}/velmora-bench.XXXXXX")
-cleanup() {
-    "$root/tests/support/mariadb.sh" stop "$state" || true
-    rm -rf "$state"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-"$root/tests/support/mariadb.sh" start "$state" >"$state/start.log" 2>&1 || { cat "$state/start.log" >&2; exit 1; }
-while IFS= read -r line; do
-    case "$line" in
-    VELMORA_DB_*=*) export "${line%%=*}=${line#*=}" ;;
-    esac
-done <"$state/server.env"
+. "$here/private-mariadb.sh"
 
 client() { mariadb --no-defaults --socket="$VELMORA_DB_SOCKET" -uroot "$@"; }
 echo "seeding (10,000 tables, one of 1,000 columns)..." >&2

@@ -13,23 +13,6 @@ if [ $# -gt 0 ] && [[ $1 == */* ]]; then
 fi
 [ -x "$bench" ] || { echo "no benchmark at $bench; build the target bench_mysql_rows" >&2; exit 2; }
 
-state=$(mktemp -d "${TMPDIR:-/tmp}/velmora-bench.XXXXXX")
-cleanup() {
-    "$root/tests/support/mariadb.sh" stop "$state" || true
-    rm -rf "$state"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
-if ! "$root/tests/support/mariadb.sh" start "$state" >"$state/start.log" 2>&1; then
-    cat "$state/start.log" >&2
-    exit 1
-fi
-# Not sourced: the password holds shell characters.
-while IFS= read -r line; do
-    case "$line" in
-    VELMORA_DB_*=*) export "${line%%=*}=${line#*=}" ;;
-    esac
-done <"$state/server.env"
+. "$here/private-mariadb.sh"
 
 "$bench" "$@"

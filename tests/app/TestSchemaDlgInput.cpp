@@ -134,52 +134,56 @@ private slots:
     }
     void input() { RunScenario(); }
 
-    // Keys count by where they sit where the platform says so (X11's keycodes);
-    // without keycodes, by the key Qt names. Keypad digits need Num Lock.
+    // Keys count by where they sit where the platform says so (X11's
+    // keycodes): a Cyrillic letter on the A key, Shift+1, the ends of the
+    // digit and letter rows; not the full stop's key, whatever it types.
+    // Without keycodes, by the key Qt names; keypad digits need Num Lock.
+    // Rows without a keycode are also typed into the window's server box.
     void serverTypingKeys_data()
     {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("keycode");
         QTest::addColumn<bool>("counts");
+        const int shift = Qt::ShiftModifier, alt = Qt::AltModifier, keypad = Qt::KeypadModifier;
         QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 0 << true;
         QTest::newRow("digit") << int(Qt::Key_7) << 0 << 0 << true;
         QTest::newRow("ctrl_v_paste") << int(Qt::Key_V) << int(Qt::ControlModifier) << 0 << true;
-        QTest::newRow("alt_letter_is_mnemonic") << int(Qt::Key_C) << int(Qt::AltModifier) << 0 << false;
+        QTest::newRow("alt_letter_is_mnemonic") << int(Qt::Key_C) << alt << 0 << false;
         QTest::newRow("full_stop") << int(Qt::Key_Period) << 0 << 0 << false;
         QTest::newRow("hyphen") << int(Qt::Key_Minus) << 0 << 0 << false;
-        QTest::newRow("keypad_digit") << int(Qt::Key_4) << int(Qt::KeypadModifier) << 0 << true;
-        QTest::newRow("keypad_without_numlock") << int(Qt::Key_Left) << int(Qt::KeypadModifier) << 0 << false;
+        QTest::newRow("keypad_digit") << int(Qt::Key_4) << keypad << 0 << true;
+        QTest::newRow("keypad_without_numlock") << int(Qt::Key_Left) << keypad << 0 << false;
         QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 0 << false;
+        QTest::newRow("cyrillic_on_a_key") << 0x0424 << 0 << 38 << true;
+        QTest::newRow("shift_1_key") << int(Qt::Key_Exclam) << shift << 10 << true;
+        QTest::newRow("0_key") << int(Qt::Key_ParenRight) << shift << 19 << true;
+        QTest::newRow("key_after_0") << int(Qt::Key_Minus) << 0 << 20 << false;
+        QTest::newRow("q_key") << int(Qt::Key_Q) << 0 << 24 << true;
+        QTest::newRow("key_before_q") << int(Qt::Key_Tab) << 0 << 23 << false;
+        QTest::newRow("m_key") << int(Qt::Key_M) << 0 << 58 << true;
+        QTest::newRow("full_stop_key") << int(Qt::Key_Period) << 0 << 60 << false;
+        QTest::newRow("alt_q_key") << int(Qt::Key_Q) << alt << 24 << false;
     }
     void serverTypingKeys()
     {
         QFETCH(int, key);
         QFETCH(int, modifiers);
+        QFETCH(int, keycode);
         QFETCH(bool, counts);
-        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(IsServerTypingKey(press, false), counts);
+        QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), quint32(keycode), 0, 0);
+        QCOMPARE(IsServerTypingKey(press, keycode != 0), counts);
+        if (keycode != 0) {
+            if (key == 0x0424) // by name, a Cyrillic letter is no Latin one
+                QVERIFY(!IsServerTypingKey(press, false));
+            return;
+        }
         Window w("[Database]\nServer1=a\n");
         Focus(w->m_serverCombo);
         w->Control(1015)->setEnabled(false);
         QTest::keyClick(w->m_serverCombo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w->m_serverEdited, counts ? 1 : 0);
         QCOMPARE(w->Control(1015)->isEnabled(), counts);
-    }
-
-    // With keycodes, the key's place decides: a Cyrillic letter on the A key
-    // and Shift+1 count; the full stop's key does not, whatever it types.
-    void serverTypingKeycodes()
-    {
-        const auto keyAt = [](int key, quint32 keycode, Qt::KeyboardModifiers modifiers = {}) {
-            return QKeyEvent(QEvent::KeyPress, key, modifiers, keycode, 0, 0);
-        };
-        QVERIFY(IsServerTypingKey(keyAt(0x0424 /* Ф */, 38), true));
-        QVERIFY(!IsServerTypingKey(keyAt(0x0424 /* Ф */, 38), false));
-        QVERIFY(IsServerTypingKey(keyAt(Qt::Key_Exclam, 10, Qt::ShiftModifier), true));
-        QVERIFY(IsServerTypingKey(keyAt(Qt::Key_M, 58), true));
-        QVERIFY(!IsServerTypingKey(keyAt(Qt::Key_Period, 60), true));
-        QVERIFY(!IsServerTypingKey(keyAt(Qt::Key_Q, 24, Qt::AltModifier), true));
     }
 
     // Opening the server box's list ends the editing of its text: a typed

@@ -6,7 +6,6 @@
 #include <QTest>
 #include <QWidget>
 
-#include <memory>
 #include <tuple>
 #include <utility>
 

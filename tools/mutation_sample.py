@@ -1,0 +1,221 @@
+#!/usr/bin/env python3
+"""Seeded mutation sample: puts small faults into src/ one at a time and
+counts how many the test suite catches.
+
+    python3 tools/mutation_sample.py [--seed 16] [--count 48] [--build DIR]
+                                     [--list] [--only N,M]
+
+The sites are drawn from src/*.cpp with a fixed seed, so two trees with the
+same src/ get the same faults and their catch counts compare. A fault that
+does not compile is reported as such and not counted. The tree is restored
+after each fault, also on Ctrl+C. Needs a configured Ninja build (default
+build-mut, made on first use).
+"""
+import argparse
+import os
+import random
+import re
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+# (name, pattern, replacement); a pattern matches code outside strings and
+# comments only.
+OPERATORS = [
+    ("eq-to-ne", r"==", "!="),
+    ("ne-to-eq", r"!=", "=="),
+    ("le-to-lt", r"<=", "<"),
+    ("ge-to-gt", r">=", ">"),
+    ("lt-to-le", r"(?<=\s)<(?=\s)", "<="),
+    ("gt-to-ge", r"(?<=\s)>(?=\s)", ">="),
+    ("and-to-or", r"&&", "||"),
+    ("or-to-and", r"\|\|", "&&"),
+    ("true-to-false", r"\btrue\b", "false"),
+    ("false-to-true", r"\bfalse\b", "true"),
+    ("not-dropped", r"(?<=\()!(?=[A-Za-z_])", ""),
+    ("plus-to-minus", r"(?<=\s)\+(?=\s)", "-"),
+    ("minus-to-plus", r"(?<=\s)-(?=\s)", "+"),
+    ("const-bumped", r"(?<![\w.])(\d+)(?![\w.])", None),
+]
+CALL_LINE = re.compile(r"^(\s*)(?!return\b|if\b|for\b|while\b|case\b|else\b|delete\b)"
+                       r"[A-Za-z_][\w:]*(?:(?:\.|->)[A-Za-z_]\w*)*\([^;]*\);\s*$")
+
+
+def code_mask(line):
+    """Positions of line that are code: not in a string, char or comment."""
+    mask = [True] * len(line)
+    i, quote = 0, None
+    while i < len(line):
+        c = line[i]
+        if quote:
+            mask[i] = False
+            if c == "\\":
+                if i + 1 < len(line):
+                    mask[i + 1] = False
+                i += 2
+                continue
+            if c == quote:
+                quote = None
+        elif line.startswith("//", i):
+            for j in range(i, len(line)):
+                mask[j] = False
+            break
+        elif c in "\"'":
+            quote = c
+            mask[i] = False
+        i += 1
+    return mask
+
+
+def sites():
+    found = []
+    for dirpath, _, files in os.walk(os.path.join(ROOT, "src")):
+        for name in sorted(files):
+            if not name.endswith(".cpp"):
+                continue
+            path = os.path.relpath(os.path.join(dirpath, name), ROOT)
+            with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+                lines = f.read().split("\n")
+            for n, line in enumerate(lines):
+                stripped = line.strip()
+                if stripped.startswith(("#", "*", "/*", "//")):
+                    continue
+                mask = code_mask(line)
+                for op, pattern, repl in OPERATORS:
+                    for m in re.finditer(pattern, line):
+                        if not all(mask[m.start():m.end()]):
+                            continue
+                        if op == "const-bumped":
+                            new = str(int(m.group(1)) + 1)
+                        else:
+                            new = repl
+                        found.append((path, n, m.start(), m.end(), new, op))
+                call = CALL_LINE.match(line)
+                if call:
+                    found.append((path, n, 0, len(line), call.group(1) + ";", "call-removed"))
+    found.sort()
+    return found
+
+
+def pick(seed, count):
+    everything = sites()
+    rng = random.Random(seed)
+    return rng.sample(everything, min(count, len(everything)))
+
+
+def apply(site):
+    path, n, start, end, new, _ = site
+    full = os.path.join(ROOT, path)
+    with open(full, encoding="utf-8") as f:
+        original = f.read()
+    lines = original.split("\n")
+    lines[n] = lines[n][:start] + new + lines[n][end:]
+    with open(full, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines))
+    return full, original
+
+
+def test_programs(build):
+    """Each CTest test and the program whose rebuild can change its result:
+    its own executable, or the velmora binary for the script tests."""
+    import json
+    listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, capture_output=True, text=True, check=True)
+    programs = {}
+    for test in json.loads(listing.stdout)["tests"]:
+        command = test.get("command") or []
+        exe = command[0] if command else ""
+        if not exe.startswith(build):
+            exe = os.path.join(build, "src", "app", "velmora")
+        if test["name"].startswith("mariadb_"):
+            continue  # fixtures; ctest adds them where needed
+        programs[test["name"]] = exe
+    return programs
+
+
+def stamps(programs):
+    return {name: os.stat(exe).st_mtime_ns if os.path.exists(exe) else 0 for name, exe in programs.items()}
+
+
+def first_failure(log):
+    with open(log) as f:
+        tail = f.read()[-4000:]
+    m = re.findall(r"\d+ - (\S+) \(", tail)
+    return m[-1] if m else "?"
+
+
+def run(cmd, cwd, log):
+    with open(log, "a") as out:
+        out.write(f"$ {' '.join(cmd)}\n")
+        out.flush()
+        return subprocess.run(cmd, cwd=cwd, stdout=out, stderr=subprocess.STDOUT).returncode
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--seed", type=int, default=16)
+    ap.add_argument("--count", type=int, default=48)
+    ap.add_argument("--build", default=os.path.join(ROOT, "build-mut"))
+    ap.add_argument("--list", action="store_true", help="print the faults and stop")
+    ap.add_argument("--only", default="", help="comma-separated fault numbers")
+    args = ap.parse_args()
+
+    chosen = pick(args.seed, args.count)
+    if args.list:
+        for i, (path, n, start, end, new, op) in enumerate(chosen, 1):
+            print(f"{i:3} {op:14} {path}:{n + 1}:{start + 1} -> {new!r}")
+        return 0
+    only = {int(x) for x in args.only.split(",") if x}
+
+    build = args.build
+    log = os.path.join(build, "mutation.log")
+    if not os.path.exists(os.path.join(build, "build.ninja")):
+        subprocess.run(["cmake", "-S", ROOT, "-B", build, "-G", "Ninja",
+                        "-DCMAKE_BUILD_TYPE=Debug"], check=True, stdout=subprocess.DEVNULL)
+    env_dir = os.path.join(build, "xdg-ci")
+    os.makedirs(env_dir, mode=0o700, exist_ok=True)
+    os.environ.setdefault("XDG_RUNTIME_DIR", env_dir)
+    if run(["cmake", "--build", build], ROOT, log) != 0:
+        print("the unchanged tree does not build; see", log)
+        return 2
+
+    # A test whose program the fault did not rebuild gives the unchanged
+    # tree's result (a pass), so only the rebuilt ones run.
+    programs = test_programs(build)
+    caught = missed = broken = 0
+    for i, site in enumerate(chosen, 1):
+        if only and i not in only:
+            continue
+        path, n, start, end, new, op = site
+        before = stamps(programs)
+        full, original = apply(site)
+        started = time.time()
+        try:
+            if run(["cmake", "--build", build], ROOT, log) != 0:
+                verdict = "does-not-build"
+                broken += 1
+            else:
+                after = stamps(programs)
+                rebuilt = [name for name in programs if after[name] != before[name]]
+                rc = 0
+                if rebuilt:
+                    rc = run(["ctest", "--stop-on-failure", "--timeout", "300", "-R",
+                              "^(" + "|".join(rebuilt) + ")$"], build, log)
+                verdict = f"caught:{first_failure(log)}" if rc != 0 else "MISSED"
+                if rc != 0:
+                    caught += 1
+                else:
+                    missed += 1
+        finally:
+            with open(full, "w", encoding="utf-8") as f:
+                f.write(original)
+            run(["cmake", "--build", build], ROOT, log)
+        print(f"{i:3} {verdict:30} {op:14} {path}:{n + 1}:{start + 1} -> {new!r} "
+              f"({time.time() - started:.0f} s)", flush=True)
+    print(f"caught {caught} of {caught + missed} that build ({broken} did not build)")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

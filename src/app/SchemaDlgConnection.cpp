@@ -222,7 +222,8 @@ void CSchemaDlg::FinishConnect(const QStringList& databases, const QString& kind
     m_settings.Write(m_settingsPath, m_server, QStringLiteral("Type"), kindName);
     m_settings.Write(m_settingsPath, m_server, QStringLiteral("Port"), m_port);
     m_settings.Write(m_settingsPath, m_server, QStringLiteral("User"), m_user);
-    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Pass"), m_codec.Encode(m_password, CPasswordCodec::kSeed));
+    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Pass"), m_codec.Encode(m_password, CPasswordCodec::kSeed),
+                     true);
     AddServerToHistory();
     OnWindow([this] {
         m_statusLabel->hide();

@@ -7,7 +7,7 @@
 
 #include "app/SchemaDlg.h"
 #include "catalog/CatalogQuery.h"
-#include "common/AnsiCodePage.h"
+#include "db/MySqlText.h"
 
 #include "support/TcpRelay.h"
 
@@ -87,7 +87,7 @@ DirectResult Direct(const QString& statement)
     if (!mysql_real_connect(&mysql, host, user, pass, nullptr, Env("VELMORA_DB_PORT").toUInt(), nullptr, 0))
         Fail(QStringLiteral("connect: %1").arg(mysql_error(&mysql)));
     mysql_query(&mysql, "set names gbk");
-    const std::string text = AnsiCodePage::FromUnicode(statement); // the connection's GBK, as the window sends it
+    const std::string text = ToMySql(statement); // as the window sends it
     if (mysql_real_query(&mysql, text.data(), text.size()) != 0)
         Fail(QStringLiteral("query: %1").arg(mysql_error(&mysql)));
     MYSQL_RES* result = mysql_store_result(&mysql);

@@ -44,7 +44,7 @@ void Add(const QString& ini, const QString& server, const QString& port, const Q
     settings.Write(ini, server, QStringLiteral("Type"), QStringLiteral("MySQL"));
     settings.Write(ini, server, QStringLiteral("Port"), port);
     settings.Write(ini, server, QStringLiteral("User"), user);
-    settings.Write(ini, server, QStringLiteral("Pass"), CPasswordCodec().Encode(password, CPasswordCodec::kSeed));
+    settings.Write(ini, server, QStringLiteral("Pass"), CPasswordCodec().Encode(password, CPasswordCodec::kSeed), true);
     if (!FindInHistory(settings, ini, server).isEmpty())
         return;
     int n = 1;

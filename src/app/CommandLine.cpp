@@ -50,7 +50,9 @@ CommandLine ParseCommandLine(const QStringList& arguments)
 
     if (parser.isSet(help)) {
         line.action = CommandLine::Action::Help;
-        line.text = parser.helpText();
+        // Read before the application object exists, the parser cannot
+        // name the program itself.
+        line.text = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
     } else if (parser.isSet(version)) {
         line.action = CommandLine::Action::Version;
         line.text = QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
@@ -71,7 +73,13 @@ QString UserSettingsFolder()
 QString PrepareUserSettingsFile()
 {
     const QString folder = UserSettingsFolder();
-    if (!QDir().mkpath(folder))
+    // Folders made here are the owner's alone: the file holds passwords.
+    QStringList missing;
+    for (QString at = folder; !QFileInfo::exists(at) && !QDir(at).isRoot(); at = QFileInfo(at).path())
+        missing.prepend(at);
+    for (const QString& path : missing)
+        QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!QFileInfo(folder).isDir())
         std::fprintf(stderr, "velmora: cannot create the settings folder %s\n", qPrintable(folder));
     // A path with a folder part is used as it is by the settings file.
     return folder + QStringLiteral("/Pell.ini");

@@ -8,10 +8,15 @@
 CSchemaApp::CSchemaApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
-    setApplicationName(QStringLiteral("Velmora"));
-    setApplicationVersion(QStringLiteral(VELMORA_VERSION));
+    SetIdentity();
     // Lets the desktop match the window to its menu entry and icon.
     setDesktopFileName(QStringLiteral(VELMORA_APP_ID));
+}
+
+void CSchemaApp::SetIdentity()
+{
+    setApplicationName(QStringLiteral("Velmora"));
+    setApplicationVersion(QStringLiteral(VELMORA_VERSION));
 }
 
 bool CSchemaApp::InitInstance(const QString& settingsPath)

@@ -12,6 +12,9 @@ class CSchemaApp : public QApplication
 public:
     CSchemaApp(int& argc, char** argv);
 
+    // The name and version, also before the application object exists.
+    static void SetIdentity();
+
     // Returns false: there is nothing left to run once the window has closed.
     // settingsPath names the window's settings file ("Pell.ini" by default).
     bool InitInstance(const QString& settingsPath = QStringLiteral("Pell.ini"));

@@ -17,6 +17,7 @@
 #include <vector>
 
 struct CatalogRows;
+struct SqlServerTable;
 struct UpdateResult;
 class COdbcConnection;
 class COdbcRecordset;
@@ -194,14 +195,17 @@ private:
     void CloseSqlServer();
     struct ExportRun;
     void ExportMySql(const QStringList& tables, ExportRun& run);
-    void ExportSqlServer(const QStringList& tables, ExportRun& run);
+    void ExportSqlServer(const QStringList& tables, const std::vector<SqlServerTable>& sources, ExportRun& run);
     // False when the column statement failed (its message shown).
-    bool ExportTable(const QString& table, ExportRun& run);
+    bool ExportTable(const QString& table, const SqlServerTable& source, ExportRun& run);
+    // The SQL Server table of a table list row: its schema and bare name.
+    SqlServerTable TableAt(int row) const;
     // One step of the bar for each written table, the table's rows.
     void ShowTableProgress(const std::vector<qsizetype>& tableRows);
     bool BeginDescriptionUpdate(const QString& waitText);
-    bool DescriptionFitsServer(const QString& description, QWidget* field);
+    bool DescriptionFitsServer(const QString& description, QWidget* field, bool table);
     bool EndDescriptionUpdate(const UpdateResult& result, QWidget* field, const QString& notFound);
+    void ShowStoredDescription(const UpdateResult& result, QTreeWidget* list, int row, int column);
 
     void CreateControls();
     void SetListStyles();

@@ -4,7 +4,7 @@
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/CatalogRows.h"
-#include "common/AnsiCodePage.h"
+#include "db/MySqlText.h"
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"
@@ -26,7 +26,7 @@ namespace {
 // up to the first other character; 0 when there is no digit.
 std::uint32_t PortNumber(const QString& text)
 {
-    return static_cast<std::uint32_t>(std::atoi(AnsiCodePage::FromUnicode(text).c_str()));
+    return static_cast<std::uint32_t>(std::atoi(ToMySql(text).c_str()));
 }
 
 } // namespace
@@ -37,8 +37,8 @@ int CSchemaDlg::OpenConnection(const QString& server, const QString& port, const
     QString failure;
     if (m_kind == 2) {
         DebugTrace(u"连接MySQL数据库...");
-        m_mysql.SetConnectParams(AnsiCodePage::FromUnicode(server), AnsiCodePage::FromUnicode(user),
-                                 AnsiCodePage::FromUnicode(password), AnsiCodePage::FromUnicode(database),
+        m_mysql.SetConnectParams(ToMySql(server), ToMySql(user),
+                                 ToMySql(password), ToMySql(database),
                                  PortNumber(port));
         if (m_mysql.Connect()) {
             DebugTrace(u"连接成功...");
@@ -46,7 +46,7 @@ int CSchemaDlg::OpenConnection(const QString& server, const QString& port, const
         }
         failure = QStringLiteral("打开数据库失败...\n%1 : %2")
                       .arg(m_mysql.m_errorCode)
-                      .arg(AnsiCodePage::ToUnicode(m_mysql.m_errorText));
+                      .arg(FromMySql(m_mysql.m_errorText));
     } else {
         DebugTrace(u"连接SQLServer数据库...");
         const SqlServerConnectionString connection = BuildSqlServerConnectionString(
@@ -222,7 +222,8 @@ void CSchemaDlg::FinishConnect(const QStringList& databases, const QString& kind
     m_settings.Write(m_settingsPath, m_server, QStringLiteral("Type"), kindName);
     m_settings.Write(m_settingsPath, m_server, QStringLiteral("Port"), m_port);
     m_settings.Write(m_settingsPath, m_server, QStringLiteral("User"), m_user);
-    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Pass"), m_codec.Encode(m_password, CPasswordCodec::kSeed));
+    m_settings.Write(m_settingsPath, m_server, QStringLiteral("Pass"), m_codec.Encode(m_password, CPasswordCodec::kSeed),
+                     true);
     AddServerToHistory();
     OnWindow([this] {
         m_statusLabel->hide();

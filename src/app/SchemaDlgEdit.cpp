@@ -32,20 +32,16 @@ bool CSchemaDlg::BeginDescriptionUpdate(const QString& waitText)
     return true;
 }
 
-// False, with the user told why, when the description cannot travel to the
-// server as typed: MySQL text goes in GBK, and a character GBK lacks would be
-// stored as '?'.
-bool CSchemaDlg::DescriptionFitsServer(const QString& description, QWidget* field)
+// False, with the user told why, when the server could not store the
+// description exactly as typed.
+bool CSchemaDlg::DescriptionFitsServer(const QString& description, QWidget* field, bool table)
 {
-    const QString lost = m_kind == 2 ? FirstCharacterGbkLacks(description) : QString();
-    if (lost.isEmpty())
+    const QString refusal = DescriptionRefusal(description, m_kind == 2, table);
+    if (refusal.isEmpty())
         return true;
     m_statusLabel->hide();
     field->setFocus();
-    const QString code = QString::number(lost.toUcs4().value(0), 16).toUpper().rightJustified(4, u'0');
-    ShowWarning(QStringLiteral("描述中的字符“%1”（U+%2）无法以GBK编码传送到MySQL服务器，描述未更新。\n"
-                               "请删除或替换该字符后再试。")
-                    .arg(lost, code));
+    ShowWarning(refusal);
     return false;
 }
 
@@ -55,11 +51,22 @@ bool CSchemaDlg::EndDescriptionUpdate(const UpdateResult& result, QWidget* field
 {
     m_statusLabel->hide();
     field->setFocus();
-    if (result.outcome == UpdateResult::Failed)
+    if (result.outcome == UpdateResult::Failed || result.outcome == UpdateResult::Mismatch)
         ShowWarning(result.error);
     else if (result.outcome == UpdateResult::NoSuchColumn)
         ShowWarning(notFound);
     return result.outcome == UpdateResult::Done;
+}
+
+// The list row shows what the server holds once an update ran, also when
+// that is not what was typed: the next attempt then updates, not adds.
+void CSchemaDlg::ShowStoredDescription(const UpdateResult& result, QTreeWidget* list, int row, int column)
+{
+    if (result.outcome != UpdateResult::Done && result.outcome != UpdateResult::Mismatch)
+        return;
+    LoadFields();
+    if (QTreeWidgetItem* item = list->topLevelItem(row))
+        item->setText(column, result.stored);
 }
 
 void CSchemaDlg::OnUpdateTableDescription()
@@ -74,23 +81,24 @@ void CSchemaDlg::OnUpdateTableDescription()
         field->setFocus();
         return;
     }
-    if (!DescriptionFitsServer(m_tableDesc, field))
+    if (!DescriptionFitsServer(m_tableDesc, field, true))
         return;
     const bool mysql = m_kind == 2;
-    const QString statement = mysql ? QString() : SqlServerTableDescription(procedure, m_tableDesc, m_table);
+    const SqlServerTable table = TableAt(m_tableRow);
+    const QString statement = mysql ? QString() : SqlServerTableDescription(procedure, m_tableDesc, table);
     if (!mysql)
         DebugTrace(u"%s", {statement}); // the MySQL text depends on the session, traced once it is open
     if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
         field->setFocus();
         return;
     }
-    const UpdateResult result = mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
-                                      : RunSqlServerStatement(*m_connection, statement);
+    const UpdateResult result =
+        mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
+              : UpdateSqlServerDescription(*m_connection, *m_recordset, statement,
+                                           SqlServerDescriptionReadBack(table), m_tableDesc);
+    ShowStoredDescription(result, m_tableList, m_tableRow, 1);
     if (!EndDescriptionUpdate(result, field, {}))
         return;
-    LoadFields();
-    if (QTreeWidgetItem* item = m_tableList->topLevelItem(m_tableRow))
-        item->setText(1, m_tableDesc);
     Control(1021)->setEnabled(false);
 }
 
@@ -118,21 +126,21 @@ void CSchemaDlg::OnUpdateColumnDescription()
         m_statusLabel->hide();
         return;
     }
-    if (!DescriptionFitsServer(m_columnDesc, field))
+    if (!DescriptionFitsServer(m_columnDesc, field, false))
         return;
     if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
         field->setFocus();
         return;
     }
+    const SqlServerTable table = TableAt(m_tableRow);
     const UpdateResult result =
         m_kind == 2 ? UpdateMySqlColumnComment(m_mysql, m_table, m_column, m_columnDesc)
-                    : RunSqlServerStatement(*m_connection,
-                                            SqlServerColumnDescription(procedure, m_columnDesc, m_table, m_column));
+                    : UpdateSqlServerDescription(*m_connection, *m_recordset,
+                                                 SqlServerColumnDescription(procedure, m_columnDesc, table, m_column),
+                                                 SqlServerDescriptionReadBack(table, m_column), m_columnDesc);
+    ShowStoredDescription(result, m_columnList, m_columnRow, 8);
     const QString notFound = QStringLiteral("未查询到对应的字段：%1,%2,%3").arg(m_database, m_table, m_column);
     if (!EndDescriptionUpdate(result, field, notFound))
         return;
-    LoadFields();
-    if (QTreeWidgetItem* item = m_columnList->topLevelItem(m_columnRow))
-        item->setText(8, m_columnDesc);
     Control(1020)->setEnabled(false);
 }

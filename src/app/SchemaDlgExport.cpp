@@ -8,6 +8,7 @@
 #include "common/CompleteWrite.h"
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
+#include "edit/DescriptionStatements.h"
 #include "export/MySqlColumnReader.h"
 #include "export/StructureFile.h"
 
@@ -71,16 +72,21 @@ void CSchemaDlg::ExportWorker()
         ShowWarning(QStringLiteral("无法打开文件: %1\n%2").arg(path, file.errorString()));
         return;
     }
+    std::vector<SqlServerTable> sources;
     const QStringList tables = OnWindow([&] {
         for (int id : {1030, 1000, 1001, 1002})
             Control(id)->setEnabled(false);
         if (single)
             Control(1022)->setEnabled(false);
         QStringList names;
-        if (single)
+        if (single) {
             names.append(table);
-        for (int row = 0; !single && row < m_tableList->topLevelItemCount(); ++row)
+            sources.push_back(TableAt(m_tableRow));
+        }
+        for (int row = 0; !single && row < m_tableList->topLevelItemCount(); ++row) {
             names.append(m_tableList->topLevelItem(row)->text(0));
+            sources.push_back(TableAt(row));
+        }
         return names;
     });
 
@@ -96,7 +102,7 @@ void CSchemaDlg::ExportWorker()
         else if (m_kind == 2)
             ExportMySql(tables, run);
         else
-            ExportSqlServer(tables, run);
+            ExportSqlServer(tables, sources, run);
         CloseSqlServer();
         m_mysql.Close();
         OnWindow([this] {
@@ -164,10 +170,11 @@ void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
     }
 }
 
-void CSchemaDlg::ExportSqlServer(const QStringList& tables, ExportRun& run)
+void CSchemaDlg::ExportSqlServer(const QStringList& tables, const std::vector<SqlServerTable>& sources,
+                                 ExportRun& run)
 {
     for (qsizetype i = 0; i < tables.size(); ++i) {
-        const bool read = ExportTable(tables[i], run);
+        const bool read = ExportTable(tables[i], sources[size_t(i)], run);
         if (!run.writeError.isEmpty())
             return;
         // One message for a lost link, not one for every table left.
@@ -178,11 +185,11 @@ void CSchemaDlg::ExportSqlServer(const QStringList& tables, ExportRun& run)
     }
 }
 
-bool CSchemaDlg::ExportTable(const QString& table, ExportRun& run)
+bool CSchemaDlg::ExportTable(const QString& table, const SqlServerTable& source, ExportRun& run)
 {
-    const CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection,
-                                                  BuildCatalogQuery(kQueryColumns, table, QString(), m_kind),
-                                                  kColumnFields);
+    const CatalogRows result = QuerySqlServerRows(
+        *m_recordset, *m_connection,
+        BuildCatalogQuery(kQueryColumns, source.name, QString(), m_kind, false, source.schema), kColumnFields);
     if (result.failed) {
         ShowWarning(result.error);
         run.notWritten.append(table);

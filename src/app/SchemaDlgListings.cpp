@@ -5,6 +5,7 @@
 #include "catalog/CatalogQuery.h"
 #include "catalog/CatalogRows.h"
 #include "catalog/LengthDisplay.h"
+#include "edit/DescriptionStatements.h"
 #include "db/OdbcRecordset.h"
 #include "ui/NameSortedItem.h"
 #include "ui/StatusLabel.h"
@@ -18,7 +19,10 @@
 
 namespace {
 
-const QStringList kTableFields = {"name", "extpro"};
+const QStringList kTableFields = {"name", "extpro", "schema"};
+// A SQL Server table row keeps its schema and bare name beside the name shown.
+constexpr int kSchemaRole = Qt::UserRole;
+constexpr int kNameRole = Qt::UserRole + 1;
 
 void SetLabel(QWidget* widget, const QString& text)
 {
@@ -56,11 +60,22 @@ void CSchemaDlg::WireLists()
     wire(m_columnList, &CSchemaDlg::OnColumnSelected);
 }
 
+SqlServerTable CSchemaDlg::TableAt(int row) const
+{
+    const QTreeWidgetItem* item = m_tableList->topLevelItem(row);
+    if (!item)
+        return {m_kind, {}, {}};
+    const QVariant name = item->data(0, kNameRole);
+    return {m_kind, item->data(0, kSchemaRole).toString(), name.isValid() ? name.toString() : item->text(0)};
+}
+
 CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int columns)
 {
     const bool mysql = m_kind == 2;
-    const QString statement = BuildCatalogQuery(queryKind, table, mysql ? m_database : QString(), m_kind,
-                                                mysql && m_mysql.NoBackslashEscapes());
+    const SqlServerTable source = mysql || queryKind != kQueryColumns ? SqlServerTable{} : TableAt(m_tableRow);
+    const QString statement =
+        BuildCatalogQuery(queryKind, mysql ? table : source.name, mysql ? m_database : QString(), m_kind,
+                          mysql && m_mysql.NoBackslashEscapes(), source.schema);
     if (mysql) {
         CatalogRows result = QueryMySqlRows(m_mysql, statement, columns);
         if (result.failed)
@@ -111,7 +126,14 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     QList<QTreeWidgetItem*> items;
     items.reserve(qsizetype(result.rows.size()));
     for (const QStringList& values : result.rows) {
-        auto* entry = new CNameSortedItem(values);
+        // Outside dbo a SQL Server table shows as schema.name.
+        const QString schema = values.value(2);
+        const bool dbo = schema.isEmpty() || schema == u"dbo";
+        auto* entry = new CNameSortedItem({dbo ? values[0] : schema + u'.' + values[0], values.value(1)});
+        if (m_kind != 2) {
+            entry->setData(0, kSchemaRole, schema);
+            entry->setData(0, kNameRole, values[0]);
+        }
         entry->setIcon(0, m_imageList.value(2));
         items.append(entry);
     }

@@ -5,8 +5,13 @@
 
 int main(int argc, char* argv[])
 {
-    CSchemaApp app(argc, argv);
-    const CommandLine line = ParseCommandLine(CSchemaApp::arguments());
+    // Read before anything graphical starts: help, version and usage errors
+    // work without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    CSchemaApp::SetIdentity();
+    const CommandLine line = ParseCommandLine(arguments);
     switch (line.action) {
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:
@@ -18,6 +23,7 @@ int main(int argc, char* argv[])
     case CommandLine::Action::Run:
         break;
     }
+    CSchemaApp app(argc, argv);
     app.InitInstance(line.userSettings ? PrepareUserSettingsFile() : QStringLiteral("Pell.ini"));
     return 0;
 }

@@ -25,8 +25,10 @@ QString Tables(const QString& database, DbKind kind, bool noBackslashEscapes)
     }
     // The join keeps only the table's own MS_Description, so a table with
     // other properties is neither dropped nor listed twice.
+    // The owner (SQL Server 2000) or schema tells apart tables of one name.
     const QString select =
-        QStringLiteral("SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')) ");
+        QStringLiteral("SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')),")
+        + (kind == 0 ? QStringLiteral("[schema]=USER_NAME(T.[uid]) ") : QStringLiteral("[schema]=SCHEMA_NAME(T.[uid]) "));
     if (kind == 0) {
         return select
             + QStringLiteral("FROM sysobjects T LEFT JOIN sysproperties G on T.[id]=G.[id] AND G.[smallid]=0 "
@@ -63,7 +65,7 @@ QString MySqlColumns(const QString& table, const QString& database, bool noBacks
         + u'\'';
 }
 
-QString SqlServerColumns(const QString& table, DbKind kind)
+QString SqlServerColumns(const QString& table, const QString& schema, DbKind kind)
 {
     // Only a column's own MS_Description is its description; class 1 keeps an
     // index property with the same minor id from doubling a row. Unicode
@@ -94,13 +96,17 @@ QString SqlServerColumns(const QString& table, DbKind kind)
         + descriptionJoin
         + QStringLiteral("WHERE D.[name]=N'")
         + EscapeSqlServerLiteral(table)
-        + u'\'';
+        + u'\''
+        + (schema.isEmpty() ? QString()
+                            : QStringLiteral(" AND D.[uid]=%1(N'%2')")
+                                  .arg(kind == 0 ? QStringLiteral("USER_ID") : QStringLiteral("SCHEMA_ID"),
+                                       EscapeSqlServerLiteral(schema)));
 }
 
 } // namespace
 
 QString BuildCatalogQuery(int queryKind, const QString& table, const QString& database, DbKind kind,
-                          bool noBackslashEscapes)
+                          bool noBackslashEscapes, const QString& schema)
 {
     if (kind != 2 && !IsSqlServer(kind))
         return {};
@@ -110,7 +116,7 @@ QString BuildCatalogQuery(int queryKind, const QString& table, const QString& da
     case kQueryTables:
         return Tables(database, kind, noBackslashEscapes);
     case kQueryColumns:
-        return kind == 2 ? MySqlColumns(table, database, noBackslashEscapes) : SqlServerColumns(table, kind);
+        return kind == 2 ? MySqlColumns(table, database, noBackslashEscapes) : SqlServerColumns(table, schema, kind);
     default:
         return {};
     }

@@ -22,11 +22,13 @@ inline const QString kCatalogProbe = QStringLiteral("select 1 from sysobjects wh
 // NO_BACKSLASH_ESCAPES in its sql_mode, which changes how names are quoted.
 //
 // Result columns: databases "name" (MySQL: column 0); tables "name",
-// "extpro" (MySQL: 0, 1); columns "name", "type", "length", "dec", "null",
+// "extpro", "schema" (MySQL: 0, 1); columns "name", "type", "length", "dec", "null",
 // "key", "auto", "default", "desc" (MySQL: 0 to 8). "null", "key" and
 // "auto" hold "√" for yes and the empty text for no.
+// A SQL Server column query with a schema (SQL Server 2000: an owner)
+// reads the table of that schema only.
 QString BuildCatalogQuery(int queryKind, const QString& table, const QString& database, DbKind kind,
-                          bool noBackslashEscapes = false);
+                          bool noBackslashEscapes = false, const QString& schema = {});
 
 // The MySQL column query for several tables of one database at once: the
 // nine columns of the column query, then the table's name as column 9. The

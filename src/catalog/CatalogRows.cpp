@@ -1,6 +1,6 @@
 #include "catalog/CatalogRows.h"
 
-#include "common/AnsiCodePage.h"
+#include "db/MySqlText.h"
 #include "db/MySqlClient.h"
 #include "db/OdbcRecordset.h"
 
@@ -8,13 +8,13 @@ QString MySqlQueryFailure(const CMySqlClient& client)
 {
     return QStringLiteral("查询失败...\n%1 : %2")
         .arg(client.m_errorCode)
-        .arg(AnsiCodePage::ToUnicode(client.m_errorText));
+        .arg(FromMySql(client.m_errorText));
 }
 
 CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int columns)
 {
     CatalogRows result;
-    if (!client.Query(AnsiCodePage::FromUnicode(statement))) {
+    if (!client.Query(ToMySql(statement))) {
         result.failed = true;
         result.error = MySqlQueryFailure(client);
         return result;
@@ -25,7 +25,7 @@ CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int c
         QStringList values;
         values.reserve(columns);
         for (int column = 0; column < columns; ++column)
-            values.append(AnsiCodePage::ToUnicode(client.GetValue(row, column)));
+            values.append(FromMySql(client.GetValue(row, column)));
         result.rows.push_back(std::move(values));
     }
     return result;

@@ -2,6 +2,8 @@
 
 namespace {
 
+constexpr unsigned int kErUnknownCharacterSet = 1115;
+
 void InitLibraryOnce()
 {
     // mysql_server_init is not thread-safe; a function-local static is.
@@ -26,10 +28,10 @@ CMySqlClient::~CMySqlClient()
 void CMySqlClient::InitHandle()
 {
     mysql_init(&m_handle);
-    // Names, user and password travel as GBK bytes from the handshake on, so
-    // the server must read them as GBK; "set names gbk" still precedes each
-    // statement.
-    mysql_options(&m_handle, MYSQL_SET_CHARSET_NAME, "gbk");
+    // Names, user and password travel as UTF-8 from the handshake on; "set
+    // names" still precedes each statement.
+    mysql_options(&m_handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    m_setNames = "set names utf8mb4";
     m_handleUsed = false;
     m_connected = false;
 }
@@ -58,6 +60,10 @@ bool CMySqlClient::Connect()
         return false;
     }
     m_connected = true;
+    // A server older than utf8mb4 knows only the three-byte utf8.
+    if (mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size()) != 0
+        && mysql_errno(&m_handle) == kErUnknownCharacterSet)
+        m_setNames = "set names utf8";
     return true;
 }
 
@@ -75,8 +81,7 @@ bool CMySqlClient::Query(const std::string& statement)
 
 bool CMySqlClient::Send(const std::string& statement)
 {
-    static const std::string setNames = "set names gbk";
-    mysql_real_query(&m_handle, setNames.data(), setNames.size());
+    mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size());
 
     if (mysql_send_query(&m_handle, statement.data(), statement.size()) != 0) {
         CaptureError();

@@ -9,7 +9,8 @@
 // The one MySQL connection of the program: a libmariadb handle plus the
 // buffered result of the last successful statement. Text goes in and out as
 // bytes in the connection's character set; every statement is preceded by
-// "set names gbk", so those bytes are GBK.
+// "set names utf8mb4" ("utf8" on a server without it), so those bytes are
+// UTF-8 (see db/MySqlText.h).
 //
 // Used by one thread at a time; nothing here locks.
 class CMySqlClient
@@ -66,6 +67,7 @@ private:
     // allocations after any connect attempt, so the handle is closed and
     // initialised afresh before a connect that follows another attempt.
     void InitHandle();
+    std::string m_setNames;
     void ReplaceResult(MYSQL_RES* result);
 
     bool m_handleUsed = false;

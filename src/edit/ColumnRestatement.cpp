@@ -15,12 +15,15 @@ bool IsKeyword(const QString& text, const SqlToken& token, QStringView word)
         && QStringView(text).sliced(token.begin, token.end - token.begin).compare(word, Qt::CaseInsensitive) == 0;
 }
 
-// Tokens [first, last) are one element of the table body.
-QString RewriteElement(const QString& text, const std::vector<SqlToken>& tokens, size_t first, size_t last,
-                       const QString& comment)
-{
-    std::optional<size_t> oldComment;
+// Where the COMMENT clause and a column CHECK of tokens [first, last) sit.
+struct ElementParts {
+    std::optional<size_t> comment;
     std::optional<size_t> check;
+};
+
+ElementParts FindParts(const QString& text, const std::vector<SqlToken>& tokens, size_t first, size_t last)
+{
+    ElementParts parts;
     int depth = 0;
     for (size_t k = first + 1; k < last; ++k) {
         const SqlToken& token = tokens[k];
@@ -28,23 +31,33 @@ QString RewriteElement(const QString& text, const std::vector<SqlToken>& tokens,
             ++depth;
         else if (IsPunct(text, token, u')'))
             --depth;
-        else if (depth == 0 && !oldComment && k + 1 < last && IsKeyword(text, token, u"COMMENT")
+        else if (depth == 0 && !parts.comment && k + 1 < last && IsKeyword(text, token, u"COMMENT")
                  && tokens[k + 1].kind == SqlTokenKind::String)
-            oldComment = k;
-        else if (depth == 0 && !check && IsKeyword(text, token, u"CHECK"))
-            check = k;
+            parts.comment = k;
+        else if (depth == 0 && !parts.check && IsKeyword(text, token, u"CHECK"))
+            parts.check = k;
     }
+    return parts;
+}
+
+// Tokens [first, last) are one element of the table body.
+QString RewriteElement(const QString& text, const std::vector<SqlToken>& tokens, size_t first, size_t last,
+                       const QString& comment)
+{
+    const ElementParts parts = FindParts(text, tokens, first, last);
     const qsizetype begin = tokens[first].begin;
     const qsizetype end = tokens[last - 1].end;
-    if (oldComment) {
-        const qsizetype cut = tokens[*oldComment].begin;
-        const qsizetype resume = tokens[*oldComment + 1].end;
+    if (parts.comment) {
+        const qsizetype cut = tokens[*parts.comment].begin;
+        const qsizetype resume = tokens[*parts.comment + 1].end;
         return text.sliced(begin, cut - begin) + comment + text.sliced(resume, end - resume);
     }
-    if (check) {
-        const qsizetype at = tokens[*check].begin;
+    if (parts.check) {
+        const qsizetype at = tokens[*parts.check].begin;
         return text.sliced(begin, at - begin) + comment + u' ' + text.sliced(at, end - at);
     }
+    if (comment.isEmpty())
+        return text.sliced(begin, end - begin);
     return text.sliced(begin, end - begin) + u' ' + comment;
 }
 

@@ -11,7 +11,8 @@
 // complete clause text, e.g. COMMENT 'x'). A new clause goes where the
 // server's grammar allows it: in place of the old one, else before a
 // column CHECK constraint, else at the end. Column names match without
-// regard to letter case, as MySQL compares them. Empty when the text
-// defines no such column.
+// regard to letter case, as MySQL compares them. An empty `comment` leaves
+// the definition without its clause. Empty when the text defines no such
+// column.
 std::optional<QString> RestateColumn(const QString& createTable, const QString& column, const QString& comment,
                                      SqlDialect dialect);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/DbKind.h"
+
 #include <QString>
 
 // Statement texts of the description updates. Names and descriptions are
@@ -11,9 +13,20 @@
 // last typed: a failed attempt must not turn the next one into an update.
 QString ExtendedPropertyProcedure(const QString& stored);
 
-QString SqlServerTableDescription(const QString& procedure, const QString& description, const QString& table);
-QString SqlServerColumnDescription(const QString& procedure, const QString& description, const QString& table,
+// A SQL Server table by its schema (SQL Server 2000: its owner) and name;
+// an empty schema is dbo.
+struct SqlServerTable {
+    DbKind kind = 1;
+    QString schema;
+    QString name;
+};
+
+QString SqlServerTableDescription(const QString& procedure, const QString& description, const SqlServerTable& table);
+QString SqlServerColumnDescription(const QString& procedure, const QString& description, const SqlServerTable& table,
                                    const QString& column);
+// The table's description, or with a column the column's, as one row of
+// one column named "value"; no row when there is none.
+QString SqlServerDescriptionReadBack(const SqlServerTable& table, const QString& column = {});
 
 // `name` as a MySQL identifier in backticks (a backtick doubled).
 QString MySqlIdentifier(const QString& name);
@@ -25,8 +38,12 @@ QString MySqlTableComment(const QString& table, const QString& description, bool
 QString MySqlShowCreateTable(const QString& table);
 QString MySqlModifyColumn(const QString& table, const QString& definition);
 
-// SHOW CREATE TABLE writes string literals with backslash escapes whatever
-// the session's mode, so the column is read back in a session without
-// NO_BACKSLASH_ESCAPES; nothing else of the mode changes.
-QString MySqlSessionWithBackslashEscapes();
 QString MySqlSessionMode();
+// Sets the session's mode to the strictness of `sessionMode` alone, so that
+// a column read back with SHOW CREATE TABLE is restated exactly.
+QString MySqlRoundTripMode(const QString& sessionMode);
+
+// What the server holds after an update, read on a connection opened on
+// the table's database.
+QString MySqlTableCommentReadBack(const QString& table, bool noBackslashEscapes);
+QString MySqlColumnCommentReadBack(const QString& table, const QString& column, bool noBackslashEscapes);

@@ -1,81 +1,150 @@
 #include "edit/DescriptionUpdate.h"
 
 #include "catalog/CatalogRows.h"
-#include "common/AnsiCodePage.h"
+#include "db/MySqlText.h"
 #include "common/DebugTrace.h"
 #include "db/MySqlClient.h"
 #include "db/OdbcConnection.h"
+#include "db/OdbcRecordset.h"
 #include "edit/ColumnRestatement.h"
 #include "edit/DescriptionStatements.h"
 
 namespace {
 
 constexpr std::uint32_t kErNoSuchTable = 1146;
+constexpr qsizetype kMySqlColumnCommentLength = 1024;
+constexpr qsizetype kMySqlTableCommentLength = 2048;
+// sp_addextendedproperty takes at most 7,500 bytes of nvarchar.
+constexpr qsizetype kSqlServerPropertyUnits = 3750;
 
 bool Run(CMySqlClient& client, const QString& statement)
 {
-    return client.Query(AnsiCodePage::FromUnicode(statement));
+    return client.Query(ToMySql(statement));
 }
 
 UpdateResult Finish(CMySqlClient& client, UpdateResult::Outcome outcome)
 {
-    UpdateResult result{outcome, {}};
+    UpdateResult result{outcome, {}, {}};
     if (outcome == UpdateResult::Failed)
         result.error = MySqlQueryFailure(client);
     client.Close();
     return result;
 }
 
+QString StoredDescriptionMessage(const QString& stored)
+{
+    return QStringLiteral("服务器保存的描述与输入的不一致，描述未按输入更新。\n服务器现在保存的描述为：\n%1").arg(stored);
+}
+
+// Compares what the server holds with what was typed; `before` and `after`
+// are the column's definitions without their comments, when there is one.
+UpdateResult Checked(const QString& stored, const QString& typed, const QString& before = {},
+                     const QString& after = {})
+{
+    if (before != after) {
+        return {UpdateResult::Mismatch,
+                QStringLiteral("更新后字段的定义发生了变化，请检查该字段。\n更新前：%1\n更新后：%2\n")
+                        .arg(before, after)
+                    + StoredDescriptionMessage(stored),
+                stored};
+    }
+    if (stored != typed)
+        return {UpdateResult::Mismatch, StoredDescriptionMessage(stored), stored};
+    return {UpdateResult::Done, {}, stored};
+}
+
+UpdateResult ReadBackFailed(CMySqlClient& client)
+{
+    UpdateResult result = Finish(client, UpdateResult::Failed);
+    result.error = QStringLiteral("描述已发送，但无法读回服务器保存的描述：\n") + result.error;
+    return result;
+}
+
 } // namespace
 
-QString FirstCharacterGbkLacks(const QString& text)
+QString DescriptionRefusal(const QString& description, bool mysql, bool table)
 {
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString one = text.sliced(i, width);
-        const std::string bytes = AnsiCodePage::FromUnicode(one);
-        // The local GBK writes the euro sign as the lone byte 0x80, which the
-        // server's gbk does not have; every two-byte code reads back alike.
-        const bool lone = bytes.size() == 1 && static_cast<unsigned char>(bytes[0]) >= 0x80;
-        if (lone || (bytes == "?" && one != u"?"))
-            return one;
-        i += width;
+    if (mysql) {
+        for (const char32_t c : description.toUcs4()) {
+            if (c > 0xFFFF) {
+                const QString one = QString::fromUcs4(&c, 1);
+                return QStringLiteral("描述中的字符“%1”（U+%2）无法保存到MySQL服务器，描述未更新。\n"
+                                      "请删除或替换该字符后再试。")
+                    .arg(one, QString::number(c, 16).toUpper());
+            }
+        }
     }
-    return {};
+    const qsizetype limit =
+        mysql ? (table ? kMySqlTableCommentLength : kMySqlColumnCommentLength) : kSqlServerPropertyUnits;
+    if (description.size() <= limit)
+        return {};
+    return QStringLiteral("描述长度为%1个字符，超过了服务器允许的%2个字符，描述未更新。\n请缩短描述后再试。")
+        .arg(description.size())
+        .arg(limit);
 }
 
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description)
 {
-    const QString statement = MySqlTableComment(table, description, client.NoBackslashEscapes());
+    const bool noBackslashEscapes = client.NoBackslashEscapes();
+    const QString statement = MySqlTableComment(table, description, noBackslashEscapes);
     DebugTrace(u"%s", {statement});
-    return Finish(client, Run(client, statement) ? UpdateResult::Done : UpdateResult::Failed);
+    if (!Run(client, statement))
+        return Finish(client, UpdateResult::Failed);
+    if (!Run(client, MySqlTableCommentReadBack(table, noBackslashEscapes)))
+        return ReadBackFailed(client);
+    const QString stored = FromMySql(client.GetValue(0, 0));
+    client.Close();
+    return Checked(stored, description);
 }
 
 UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table, const QString& column,
                                       const QString& description)
 {
-    if (!Run(client, MySqlSessionWithBackslashEscapes()) || !Run(client, MySqlSessionMode()))
+    // The column is read and written in a mode that gives an exact round
+    // trip, whatever quoting and printing modes the server has.
+    if (!Run(client, MySqlSessionMode()))
         return Finish(client, UpdateResult::Failed);
-    const SqlDialect dialect{AnsiCodePage::ToUnicode(client.GetValue(0, 0)).contains(u"ANSI_QUOTES"),
-                             client.NoBackslashEscapes()};
+    if (!Run(client, MySqlRoundTripMode(FromMySql(client.GetValue(0, 0)))))
+        return Finish(client, UpdateResult::Failed);
+    const SqlDialect dialect{};
     if (!Run(client, MySqlShowCreateTable(table)))
         return Finish(client, client.m_errorCode == kErNoSuchTable ? UpdateResult::NoSuchColumn : UpdateResult::Failed);
+    const QString before = FromMySql(client.GetValue(0, 1));
     const std::optional<QString> definition =
-        RestateColumn(AnsiCodePage::ToUnicode(client.GetValue(0, 1)), column,
-                      MySqlCommentClause(description, dialect.noBackslashEscapes), dialect);
+        RestateColumn(before, column, MySqlCommentClause(description, false), dialect);
     if (!definition)
         return Finish(client, UpdateResult::NoSuchColumn);
-    const bool done = Run(client, MySqlModifyColumn(table, *definition));
-    return Finish(client, done ? UpdateResult::Done : UpdateResult::Failed);
+    if (!Run(client, MySqlModifyColumn(table, *definition)))
+        return Finish(client, UpdateResult::Failed);
+    if (!Run(client, MySqlShowCreateTable(table)))
+        return ReadBackFailed(client);
+    const QString after = FromMySql(client.GetValue(0, 1));
+    if (!Run(client, MySqlColumnCommentReadBack(table, column, false)) || client.RowCount() != 1)
+        return ReadBackFailed(client);
+    const QString stored = FromMySql(client.GetValue(0, 0));
+    client.Close();
+    return Checked(stored, description, RestateColumn(before, column, {}, dialect).value_or(before),
+                   RestateColumn(after, column, {}, dialect).value_or(after));
 }
 
-UpdateResult RunSqlServerStatement(COdbcConnection& connection, const QString& statement)
+UpdateResult UpdateSqlServerDescription(COdbcConnection& connection, COdbcRecordset& recordset,
+                                        const QString& statement, const QString& readBack,
+                                        const QString& description)
 {
     UpdateResult result;
     try {
         connection.Execute(statement);
     } catch (const COdbcError& error) {
-        result = {UpdateResult::Failed, error.Description()};
+        result = {UpdateResult::Failed, error.Description(), {}};
+    }
+    if (result.outcome == UpdateResult::Done) {
+        const CatalogRows rows = QuerySqlServerRows(recordset, connection, readBack, {QStringLiteral("value")});
+        if (rows.failed)
+            result = {UpdateResult::Failed, QStringLiteral("描述已发送，但无法读回服务器保存的描述：\n") + rows.error, {}};
+        else
+            // The read trims trailing blanks, as every SQL Server text the window shows.
+            result = Checked(rows.rows.empty() ? QString() : rows.rows.front().value(0),
+                             TrimTrailingSpace(description));
     }
     if (connection.State() != 0)
         connection.Close();

@@ -4,18 +4,25 @@
 
 class CMySqlClient;
 class COdbcConnection;
+class COdbcRecordset;
 
 // What became of one description update; `error` is the text to show when
-// it failed, the server's or driver's own words included.
+// it failed, the server's or driver's own words included. Mismatch: the
+// statement ran, but what the server holds now (`stored`) is not exactly
+// what was typed, or the column's definition changed.
 struct UpdateResult {
-    enum Outcome { Done, NoSuchColumn, Failed };
+    enum Outcome { Done, NoSuchColumn, Failed, Mismatch };
     Outcome outcome = Done;
     QString error;
+    QString stored;
 };
 
-// The first character of `text` the MySQL connection cannot carry, or empty.
-// The connection speaks GBK; the server stores what it cannot read as '?'.
-QString FirstCharacterGbkLacks(const QString& text);
+// Why the server cannot store `description` exactly, as the warning to show;
+// empty when it can. MySQL keeps comments in three-byte UTF-8 (MariaDB
+// stores a character outside the BMP as '?', silently) and cuts them at
+// 1,024 characters for a column and 2,048 for a table; SQL Server keeps an
+// extended property's value in at most 7,500 bytes.
+QString DescriptionRefusal(const QString& description, bool mysql, bool table);
 
 // On an open MySQL connection, which is closed again on every path.
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description);
@@ -24,5 +31,8 @@ UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table,
 UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table, const QString& column,
                                       const QString& description);
 
-// Runs the statement on the open connection, then closes it.
-UpdateResult RunSqlServerStatement(COdbcConnection& connection, const QString& statement);
+// Runs the update on the open connection, reads the description back with
+// `readBack` (one row, one column) and closes the connection.
+UpdateResult UpdateSqlServerDescription(COdbcConnection& connection, COdbcRecordset& recordset,
+                                        const QString& statement, const QString& readBack,
+                                        const QString& description);

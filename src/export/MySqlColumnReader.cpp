@@ -2,7 +2,7 @@
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/CatalogRows.h"
-#include "common/AnsiCodePage.h"
+#include "db/MySqlText.h"
 #include "db/MySqlClient.h"
 
 #include <errmsg.h>
@@ -54,7 +54,7 @@ CMySqlColumnChunks::CMySqlColumnChunks(CMySqlClient& client, QString database, Q
 bool CMySqlColumnChunks::SendChunk(qsizetype first)
 {
     const QStringList part = m_tables.mid(first, m_chunk);
-    return m_client.Send(AnsiCodePage::FromUnicode(
+    return m_client.Send(ToMySql(
         BuildMySqlColumnsOfTables(part, m_database, m_client.NoBackslashEscapes())));
 }
 
@@ -91,7 +91,7 @@ ColumnReading CMySqlColumnChunks::Read()
     std::vector<qsizetype> tableOfRow(size_t(rows), -1);
     std::vector<bool> found(size_t(tables.size()), false);
     for (int row = 0; row < rows; ++row) {
-        const auto at = indexOf.constFind(AnsiCodePage::ToUnicode(m_client.GetValue(row, kColumnValues)));
+        const auto at = indexOf.constFind(FromMySql(m_client.GetValue(row, kColumnValues)));
         if (at != indexOf.cend())
             found[size_t(tableOfRow[size_t(row)] = *at)] = true;
     }
@@ -108,7 +108,7 @@ ColumnReading CMySqlColumnChunks::Read()
         QStringList values;
         values.reserve(kColumnValues);
         for (int column = 0; column < kColumnValues; ++column)
-            values.append(AnsiCodePage::ToUnicode(m_client.GetValue(row, column)));
+            values.append(FromMySql(m_client.GetValue(row, column)));
         reading.tables[size_t(tableOfRow[size_t(row)])].columns.push_back(std::move(values));
     }
     ReadEach(m_client, m_database, tables, pending, reading);

@@ -72,18 +72,37 @@ QString OneLine(QString text)
     return text;
 }
 
+constexpr auto kOwnerBits = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+// The file holds passwords in a scramble anyone can reverse.
+QFileDevice::Permissions CopyPermissions(const QString& path, bool secret)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    // QFileInfo reports the user's bits twice, as "User" and as "Owner".
+    const auto kept = info.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    return secret ? kept & kOwnerBits : kept;
+}
+
 // The file is replaced only by a complete new copy, so a failed write (disk
 // full, folder not writable) leaves the old settings as they were. A file
 // that exists but could not be read is never replaced: its content is unknown.
 void Store(const QString& path, LoadedFile& loaded, const QString& section, const QString& key,
-           const QString& value)
+           const QString& value, bool secret = false)
 {
     if (loaded.state == FileState::Unusable || !MayReplace(path))
         return;
-    if (!loaded.document.SetValue(section, key, OneLine(value)))
+    if (!loaded.document.SetValue(section, key, OneLine(value))) {
+        // Nothing to rewrite, but a password already stored stays exposed.
+        if (secret && loaded.state == FileState::Loaded)
+            QFile::setPermissions(path, CopyPermissions(path, true));
         return;
+    }
     QSaveFile file(path);
-    if (!OpenReplacement(file))
+    // Set on the copy before it takes the file's place, so that no moment
+    // shows the passwords to others.
+    if (!OpenReplacement(file) || !file.setPermissions(CopyPermissions(path, secret)))
         return;
     if (!WriteAll(file, loaded.document.ToBytes())) {
         file.cancelWriting();
@@ -134,10 +153,10 @@ QString CSettingsFile::Read(const QString& fileName, const QString& section, con
 }
 
 void CSettingsFile::Write(const QString& fileName, const QString& section, const QString& key,
-                          const QString& value) const
+                          const QString& value, bool secret) const
 {
     const QString path = FullPath(fileName);
     const std::lock_guard lock(FileMutex());
     LoadedFile loaded = Load(path);
-    Store(path, loaded, section, key, value);
+    Store(path, loaded, section, key, value, secret);
 }

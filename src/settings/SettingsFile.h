@@ -18,6 +18,9 @@ public:
     QString Read(const QString& fileName, const QString& section, const QString& key,
                  const QString& defaultValue) const;
 
+    // A file the program creates is readable by its owner alone. `secret`
+    // (a stored password) also narrows an existing file that others can
+    // read to its owner's rights.
     void Write(const QString& fileName, const QString& section, const QString& key,
-               const QString& value) const;
+               const QString& value, bool secret = false) const;
 };

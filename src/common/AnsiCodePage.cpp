@@ -106,16 +106,4 @@ QString ToUnicode(std::string_view bytes)
     return QString(reinterpret_cast<const QChar*>(wide.data()), static_cast<qsizetype>(wide.size() / 2));
 }
 
-QString FirstUnencodable(const QString& text)
-{
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype width = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString one = text.mid(i, width);
-        if (one != u"?" && FromUnicode(one) == "?")
-            return one;
-        i += width;
-    }
-    return {};
-}
-
 } // namespace AnsiCodePage

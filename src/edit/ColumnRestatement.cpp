@@ -47,18 +47,22 @@ QString RewriteElement(const QString& text, const std::vector<SqlToken>& tokens,
     const ElementParts parts = FindParts(text, tokens, first, last);
     const qsizetype begin = tokens[first].begin;
     const qsizetype end = tokens[last - 1].end;
+    // The clause goes in place of the old one, else before CHECK, else last.
+    qsizetype cut = end;
+    qsizetype resume = end;
     if (parts.comment) {
-        const qsizetype cut = tokens[*parts.comment].begin;
-        const qsizetype resume = tokens[*parts.comment + 1].end;
-        return text.sliced(begin, cut - begin) + comment + text.sliced(resume, end - resume);
+        cut = tokens[*parts.comment].begin;
+        resume = tokens[*parts.comment + 1].end;
+    } else if (parts.check) {
+        cut = resume = tokens[*parts.check].begin;
     }
-    if (parts.check) {
-        const qsizetype at = tokens[*parts.check].begin;
-        return text.sliced(begin, at - begin) + comment + u' ' + text.sliced(at, end - at);
-    }
-    if (comment.isEmpty())
-        return text.sliced(begin, end - begin);
-    return text.sliced(begin, end - begin) + u' ' + comment;
+    QString element = text.sliced(begin, cut - begin).trimmed();
+    if (!comment.isEmpty())
+        element += u' ' + comment;
+    const QString rest = text.sliced(resume, end - resume).trimmed();
+    if (!rest.isEmpty())
+        element += u' ' + rest;
+    return element;
 }
 
 } // namespace

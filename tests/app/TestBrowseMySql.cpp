@@ -42,8 +42,8 @@ private slots:
     {
         for (const char* db : {"vel_browse", "vel_empty"})
             m_admin.Query(std::string("drop database if exists ") + db);
-        m_admin.Query(AnsiCodePage::FromUnicode(u"drop database if exists `Tom's 数据库\\x`"_qs));
-        m_admin.Query(AnsiCodePage::FromUnicode(u"drop user if exists '用户'@'127.0.0.1'"_qs));
+        m_admin.Query(ToMySql(u"drop database if exists `Tom's 数据库\\x`"_qs));
+        m_admin.Query(ToMySql(u"drop user if exists '用户'@'127.0.0.1'"_qs));
     }
 
     // The database list, the stored parameters and the controls afterwards.

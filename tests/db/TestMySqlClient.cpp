@@ -10,7 +10,7 @@ static TestServer WithDefaultPort(TestServer server)
     return server;
 }
 
-// The GBK text path: code page conversion, and the MySQL client on a real server.
+// The MySQL client on a real server.
 class TestMySqlClient : public QObject
 {
     Q_OBJECT
@@ -35,59 +35,32 @@ private slots:
         QVERIFY(m_client.Connect());
     }
 
-    // Each character GBK lacks becomes one '?'; the first of them is named whole.
-    void gbkConversion_data()
+    void setNamesPrecedesEveryStatementAlsoAfterReconnect()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QByteArray>("gbk");
-        QTest::addColumn<QString>("first");
-        QTest::newRow("chinese") << u"数据库?"_qs << QByteArray("\xca\xfd\xbe\xdd\xbf\xe2?") << QString();
-        QTest::newRow("outside_gbk") << u"a\uD55Cb\U0001F600"_qs << QByteArray("a?b?") << u"\uD55C"_qs;
-        QTest::newRow("surrogate_pair_is_one_mark") << u"x\U0001F600y\uD55C"_qs << QByteArray("x?y?") << u"\U0001F600"_qs;
-    }
-    void gbkConversion()
-    {
-        QFETCH(QString, text);
-        QFETCH(QByteArray, gbk);
-        QFETCH(QString, first);
-        const std::string bytes = AnsiCodePage::FromUnicode(text);
-        QCOMPARE(QByteArray::fromStdString(bytes), gbk);
-        QCOMPARE(AnsiCodePage::ToUnicode(bytes), first.isEmpty() ? text : QString::fromLatin1(gbk));
-        QCOMPARE(AnsiCodePage::FirstUnencodable(text), first);
-    }
-    void invalidGbkBytesBecomeQuestionMarks()
-    {
-        // A lone lead byte at the end and a byte GBK never uses.
-        QCOMPARE(AnsiCodePage::ToUnicode(std::string_view("ab\xca", 3)), u"ab?"_qs);
-        QCOMPARE(AnsiCodePage::ToUnicode(std::string_view("\xff" "c", 2)), u"?c"_qs);
-    }
-
-    void setNamesGbkPrecedesEveryStatementAlsoAfterReconnect()
-    {
-        QCOMPARE(Charsets(), std::string("gbk,gbk,gbk"));
+        QCOMPARE(Charsets(), std::string("utf8mb4,utf8mb4,utf8mb4"));
         QVERIFY(m_client.Query("set names latin1"));
-        QCOMPARE(Charsets(), std::string("gbk,gbk,gbk"));
+        QCOMPARE(Charsets(), std::string("utf8mb4,utf8mb4,utf8mb4"));
         m_client.Close();
         QVERIFY(!m_client.Query("select 1"));
         QCOMPARE(m_client.m_errorCode, 2006u);
         QVERIFY(m_client.Connect());
-        QCOMPARE(Charsets(), std::string("gbk,gbk,gbk"));
+        QCOMPARE(Charsets(), std::string("utf8mb4,utf8mb4,utf8mb4"));
     }
 
-    void chineseCommentsRoundTripThroughGbk()
+    // Names and comments that GBK lacks arrive as typed: the server reads
+    // the bytes as UTF-8 and stores them so.
+    void commentsRoundTripAsUtf8()
     {
-        const auto gbk = [](const QString& text) { return AnsiCodePage::FromUnicode(text); };
-        const QString tableComment = u"客户资料表"_qs, columnComment = u"客户的“姓名”，必填√"_qs;
-        const std::string db = gbk(u"vm_mysql_数据库"_qs);
+        const QString tableComment = u"客户资料表 ß✓™"_qs, columnComment = u"客户的“姓名”，必填√ 한국"_qs;
+        const std::string db = ToMySql(u"vm_mysql_数据库_ñ"_qs);
         QVERIFY(m_client.Query("drop database if exists `" + db + "`"));
         QVERIFY(m_client.Query("create database `" + db + "` default charset utf8mb4"));
-        QVERIFY(m_client.Query("create table `" + db + "`.t (c int comment '" + gbk(columnComment) + "') comment '"
-                               + gbk(tableComment) + "'"));
+        QVERIFY(m_client.Query("create table `" + db + "`.t (c int comment '" + ToMySql(columnComment) + "') comment '"
+                               + ToMySql(tableComment) + "'"));
         QVERIFY(m_client.Query("select t.table_comment, c.column_comment, hex(t.table_comment) from "
                                "information_schema.tables t join information_schema.columns c "
                                "using (table_schema, table_name) where t.table_schema = '" + db + "'"));
-        QCOMPARE(GbkRow(m_client, 0, 2), (QStringList{tableComment, columnComment}));
-        // The server must have read the bytes as GBK: it stores the comment as UTF-8.
+        QCOMPARE(TextRow(m_client, 0, 2), (QStringList{tableComment, columnComment}));
         QCOMPARE(QByteArray::fromStdString(m_client.GetValue(0, 2)), tableComment.toUtf8().toHex().toUpper());
     }
 

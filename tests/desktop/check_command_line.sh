@@ -10,8 +10,9 @@ rm -rf "$state" && mkdir -p "$state"
 out=$state/out err=$state/err
 
 # A window that opens would keep the program running: the timeout (124)
-# then tells it apart from any exit status the program chooses.
-run() { timeout 20 "$program" "$@" >"$out" 2>"$err"; echo $?; }
+# then tells it apart from any exit status the program chooses. Help,
+# version and usage errors need no display at all, as over ssh.
+run() { timeout 20 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$@" >"$out" 2>"$err"; echo $?; }
 
 for help in --help -h; do
     [ "$(run $help)" = 0 ] || fail "$help: status is not 0"
@@ -46,6 +47,11 @@ while IFS='|' read -r name xdg args shown absent; do
     sleep 0.3
     kill -0 "$pid" 2>/dev/null || fail "$name: the program ended: $(cat "$dir/err")"
     [ ! -e "$absent" ] || fail "$name: made $absent"
+    # The file holds passwords; so the folder made for it is the owner's alone.
+    if [ -f "$shown" ]; then
+        modes=$(stat -c %a "$shown")${args:+ $(stat -c %a "${shown%/*}")}
+        [ "$modes" = "600${args:+ 700}" ] || fail "$name: modes $modes"
+    fi
     kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
 done <<'CASES'
 cwd|||@/cwd/Pell.ini|@/home/.config/velmora

@@ -13,13 +13,13 @@ if [ -n "${SAMPLE_ROLE-}" ]; then
     sql() { mariadb --no-defaults -N -B -h127.0.0.1 -P"$(value port)" -u"$(value user)" -p"$(value password)" "$@"; }
     {
         [ "$(pwd)" = "$XDG_CACHE_HOME/velmora/sample/work" ] || echo "FAIL: not in the sample folder"
+        [ "$(stat -c %a . Pell.ini)" = "700"$'\n'"600" ] || echo "FAIL: others may read the password's folder or file"
         [ -n "$(value history)" ] && [ "$(value type)" = MySQL ] || echo "FAIL: 127.0.0.1 is not a MySQL server in the history"
         [ "$(value port)" != 3306 ] || echo "FAIL: port 3306"
         [ "$(sql -e 'select group_concat(schema_name order by 1) from information_schema.schemata
             where schema_name <> "information_schema"')" = hr,library,shop ] || echo "FAIL: the login does not see exactly hr, library, shop"
-        # The program talks GBK; the Chinese comments must survive that.
-        [ "$(sql --default-character-set=gbk -e 'select table_comment from information_schema.tables
-            where table_schema = "shop" and table_name = "customer"' | iconv -f GBK -t UTF-8)" = 客户资料 ] || echo "FAIL: GBK comment"
+        [ "$(sql --default-character-set=utf8mb4 -e 'select table_comment from information_schema.tables
+            where table_schema = "shop" and table_name = "customer"')" = 客户资料 ] || echo "FAIL: Chinese comment"
         sql -e "select concat('loan comment=', table_comment) from information_schema.tables where table_name = 'loan'"
         [ -z "${SAMPLE_DESCRIBE-}" ] || sql -e "alter table library.loan comment '$SAMPLE_DESCRIBE'" || echo "FAIL: no description written"
     } >"$SAMPLE_REPORT" 2>&1

@@ -1,3 +1,4 @@
+#include "common/AnsiCodePage.h"
 #include "settings/Colour.h"
 #include "settings/PasswordCodec.h"
 #include "settings/SettingsFile.h"
@@ -172,6 +173,48 @@ private slots:
         QCOMPARE(ToQColor(ParseColour("0X00ff00")), QColor(0, 255, 0));
         QCOMPARE(ToQColor(ParseColour("0xC00000")), QColor(0, 0, 0xC0));
         QCOMPARE(ParseColour("red"), 0u);
+    }
+
+    // Pell.ini holds the stored passwords: a new file is its owner's alone,
+    // a stored password narrows a file others can read, another key keeps
+    // the mode, and a file the program may not change is left as it was.
+    void ownerOnly_data()
+    {
+        QTest::addColumn<int>("mode"); // of the file before; -1: none
+        QTest::addColumn<bool>("secret");
+        QTest::addColumn<int>("after");
+        QTest::newRow("new_file") << -1 << false << 0600;
+        QTest::newRow("readable_gets_password") << 0644 << true << 0600;
+        QTest::newRow("same_password_again") << 0604 << true << 0600;
+        QTest::newRow("other_key_keeps_mode") << 0640 << false << 0640;
+        QTest::newRow("owner_rights_kept") << 0754 << true << 0700;
+        QTest::newRow("read_only_left_alone") << 0444 << true << 0444;
+    }
+    void ownerOnly()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, secret);
+        QFETCH(int, after);
+        const QString path = m_cwd.filePath(QStringLiteral("owner.ini"));
+        QFile::remove(path);
+        if (mode >= 0) {
+            QVERIFY(WriteBytes(QFile(path), "[s]\nPass=AB\n"));
+            QCOMPARE(chmod(qPrintable(path), mode_t(mode)), 0);
+        }
+        m_settings.Write(path, "s", "Pass", mode == 0604 ? "AB" : "CD", secret);
+        struct stat info {};
+        QCOMPARE(stat(qPrintable(path), &info), 0);
+        QCOMPARE(int(info.st_mode & 07777), after);
+        QCOMPARE(ReadBytes(QFile(path)).contains("Pass=CD"), mode != 0444 && mode != 0604);
+    }
+
+    // The GBK files: a character GBK lacks becomes '?', so does a byte GBK never uses.
+    void gbkText()
+    {
+        QCOMPARE(QByteArray::fromStdString(AnsiCodePage::FromUnicode(QStringLiteral("数据库?\uD55C\U0001F600"))),
+                 QByteArray("\xca\xfd\xbe\xdd\xbf\xe2???"));
+        QCOMPARE(AnsiCodePage::ToUnicode(std::string_view("\xca\xfd\xbe\xdd" "ab\xca", 7)), QStringLiteral("数据ab?"));
+        QCOMPARE(AnsiCodePage::ToUnicode(std::string_view("\xff" "c", 2)), QStringLiteral("?c"));
     }
 };
 

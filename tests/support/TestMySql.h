@@ -1,7 +1,7 @@
 #pragma once
 
-#include "common/AnsiCodePage.h"
 #include "db/MySqlClient.h"
+#include "db/MySqlText.h"
 #include "support/TestServer.h"
 
 #include <QStringList>
@@ -15,11 +15,11 @@ inline void SetTestServerParams(CMySqlClient& client, const TestServer& server, 
                             port < 0 ? server.port.toUInt() : static_cast<std::uint32_t>(port));
 }
 
-// The first columns of a result row, read back from the connection's GBK.
-inline QStringList GbkRow(const CMySqlClient& client, int row, int columns)
+// The first columns of a result row as text.
+inline QStringList TextRow(const CMySqlClient& client, int row, int columns)
 {
     QStringList values;
     for (int c = 0; c < columns; ++c)
-        values << AnsiCodePage::ToUnicode(client.GetValue(row, c));
+        values << FromMySql(client.GetValue(row, c));
     return values;
 }

@@ -49,12 +49,6 @@ private slots:
         QTest::newRow("mysql_tables_no_backslash_escapes") << 1 << 2 << true << kMySqlTables + u"'a''b\\c'"_s;
         QTest::newRow("mysql_columns_no_backslash_escapes")
             << 2 << 2 << true << kMySqlColumns + u"a''b\\c' AND TABLE_NAME='t\\''s'"_s;
-
-        // Unknown query kinds and server kinds yield nothing to run.
-        for (const int kind : {-1, 0, 1, 2, 3})
-            for (const int queryKind : {-1, 0, 1, 2, 3})
-                if (kind < 0 || kind > 2 || queryKind < 0 || queryKind > 2)
-                    QTest::addRow("unknown_query_%d_kind_%d", queryKind, kind) << queryKind << kind << false << QString();
     }
     void statement()
     {

@@ -69,6 +69,7 @@ private slots:
                                                   << "Driver=FreeTDS;" + tail + "PWD=pw;TDS_Version=7.4;";
         QTest::newRow("braced_semicolon_and_brace") << "SQL Server" << "1433" << "a;U{ID=x"
                                                     << "Driver=SQL Server;" + tail + "PWD={a;U{ID=x};";
+        QTest::newRow("braced_semicolon") << "SQL Server" << "1433" << "a;b" << "Driver=SQL Server;" + tail + "PWD={a;b};";
         QTest::newRow("braced_equals") << "SQL Server" << "1433" << "a=b" << "Driver=SQL Server;" + tail + "PWD={a=b};";
         QTest::newRow("braced_leading_blank") << "SQL Server" << "1433" << " a"
                                               << "Driver=SQL Server;" + tail + "PWD={ a};";

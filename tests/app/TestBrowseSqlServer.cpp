@@ -31,7 +31,7 @@ const Table kSales[] = {
      {u"id|int|10|0||√|√||编号"_s, u"title|nvarchar|50|0|√|||(N'无')|it's 100%  "_s, u"price|decimal|12|3||||((0))|"_s,
       u"notes|ntext|1073741823|0|√||||"_s, u"body|text|2147483647|0|√||||"_s, u"photo|image|2147483647|0|√||||"_s,
       u"memo|varchar|-1|0|√||||"_s + kLongColumn, u"tag|sql_variant|NULL|0|√||||NULL"_s}},
-    {u"客户's\\ log"_s, {}, {u"at|datetime|23|3|√||||货号"_s}},
+    {u"客户's\\ log"_s, {}, {u"it's|datetime|23|3|√||||货号"_s}},
 };
 
 const QStringList kOrdersColumns = {
@@ -292,7 +292,7 @@ private slots:
         QTest::newRow("table_add") << 0 << 2 << QString() << true << QString();
         QTest::newRow("table_update") << 1 << 1 << QString() << false << QString();
         QTest::newRow("column_add") << 1 << 1 << u"price"_s << true << QString();
-        QTest::newRow("column_update") << 0 << 2 << u"at"_s << false << QString();
+        QTest::newRow("column_update") << 0 << 2 << u"it's"_s << false << QString();
         QTest::newRow("table_add_refused") << 1 << 0 << QString() << true
             << u"Property cannot be added. Property 'MS_Description' already exists for 'dbo.Customers'."_s;
         QTest::newRow("column_update_refused") << 1 << 1 << u"id"_s << false
@@ -367,7 +367,7 @@ private slots:
         QStringList lines{kHeader, u"Customers\tname\tnvarchar\t100\t0\t\t\t\t\t"_s};
         for (const QString& row : kOrdersColumns)
             lines << u"Orders\t"_s + QString(row).replace(u'|', u'\t');
-        QCOMPARE(ReadAll(path), Utf16File(lines << u"客户's\\ log\tat\tdatetime\t23\t3\t√\t\t\t\t货号"_s));
+        QCOMPARE(ReadAll(path), Utf16File(lines << u"客户's\\ log\tit's\tdatetime\t23\t3\t√\t\t\t\t货号"_s));
     }
 
     void cleanupTestCase() { m_peer.Stop(); }

@@ -55,7 +55,8 @@ bool Send(int socket, const Stream& stream, bool whole)
     for (qsizetype at = 0, id = 1; at < bytes.size(); at += 4088, ++id) {
         const auto size = unsigned(qMin<qsizetype>(4088, bytes.size() - at) + 8);
         const bool last = whole && at + 4088 >= bytes.size();
-        out += Stream().U8(Reply).U8(last).U8(size >> 8).U8(size).U16(0x3400).U8(unsigned(id)).U8(0).bytes;
+        // Type, status, length and SPID (52) big-endian, packet number, window.
+        out += Stream().U8(Reply).U8(last).U8(size >> 8).U8(size).U8(0).U8(52).U8(unsigned(id)).U8(0).bytes;
         out += bytes.mid(at, 4088);
     }
     return send(socket, out.constData(), size_t(out.size()), MSG_NOSIGNAL) == out.size();

@@ -294,7 +294,7 @@ private slots:
         QTest::newRow("column_add") << 1 << 1 << u"price"_s << true << QString();
         QTest::newRow("column_update") << 0 << 2 << u"it's"_s << false << QString();
         QTest::newRow("table_add_refused") << 1 << 0 << QString() << true
-            << u"Property cannot be added. Property 'MS_Description' already exists for 'dbo.Customers'."_s;
+            << u"Property cannot be added. Property 'MS_Description' already exists for 'Customers'."_s;
         QTest::newRow("column_update_refused") << 1 << 1 << u"id"_s << false
             << u"Property cannot be updated or deleted. Property 'MS_Description' does not exist for 'Orders.id'."_s;
         QTest::newRow("table_update_dropped") << 1 << 1 << QString() << false << kEof;
@@ -369,8 +369,6 @@ private slots:
             lines << u"Orders\t"_s + QString(row).replace(u'|', u'\t');
         QCOMPARE(ReadAll(path), Utf16File(lines << u"客户's\\ log\tit's\tdatetime\t23\t3\t√\t\t\t\t货号"_s));
     }
-
-    void cleanupTestCase() { m_peer.Stop(); }
 };
 
 QTEST_MAIN(TestBrowseSqlServer)

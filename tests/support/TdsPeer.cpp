@@ -27,8 +27,7 @@ struct Stream {
     Stream& U32(unsigned v) { return U16(v & 0xFFFF).U16(v >> 16); }
     Stream& Text(const QString& text)
     {
-        for (QChar c : text)
-            U16(c.unicode());
+        bytes.append(reinterpret_cast<const char*>(text.utf16()), 2 * text.size()); // x86 holds UTF-16 little-endian already
         return *this;
     }
     Stream& BText(const QString& text) { return U8(unsigned(text.size())).Text(text); }

@@ -69,6 +69,12 @@ private slots:
                                                   << "Driver=FreeTDS;" + tail + "PWD=pw;TDS_Version=7.4;";
         QTest::newRow("braced_semicolon_and_brace") << "SQL Server" << "1433" << "a;U{ID=x"
                                                     << "Driver=SQL Server;" + tail + "PWD={a;U{ID=x};";
+        QTest::newRow("braced_semicolon") << "SQL Server" << "1433" << "a;b" << "Driver=SQL Server;" + tail + "PWD={a;b};";
+        QTest::newRow("braced_equals") << "SQL Server" << "1433" << "a=b" << "Driver=SQL Server;" + tail + "PWD={a=b};";
+        QTest::newRow("braced_leading_blank") << "SQL Server" << "1433" << " a"
+                                              << "Driver=SQL Server;" + tail + "PWD={ a};";
+        QTest::newRow("braced_trailing_blank") << "SQL Server" << "1433" << "a "
+                                               << "Driver=SQL Server;" + tail + "PWD={a };";
         QTest::newRow("closing_brace_refused") << "FreeTDS" << "1433" << "a};b" << QString();
     }
     void sqlServerConnectionString()
@@ -102,14 +108,13 @@ private slots:
         }
     }
 
-    void failuresCarryServerText()
+    // A failing statement's text is checked through FreeTDS by the window tests.
+    void refusedLoginCarriesServerText()
     {
         const auto refused = COdbcConnection::Create();
-        QString failure = DescriptionOf([&] { refused->Open(MariaDb(u"wrong;{"_qs)); });
+        const QString failure = DescriptionOf([&] { refused->Open(MariaDb(u"wrong;{"_qs)); });
         QVERIFY2(failure.contains(u"Access denied for user 'velmora'"_qs), qPrintable(failure));
         QCOMPARE(refused->State(), 0);
-        failure = DescriptionOf([&] { m_connection->Execute(u"insert into mysql.nope values (1)"_qs); });
-        QVERIFY2(failure.contains(u"'mysql.nope' doesn't exist"_qs), qPrintable(failure));
     }
 
     void rowsAreReadByName()

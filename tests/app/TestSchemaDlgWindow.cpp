@@ -96,28 +96,6 @@ private slots:
         QCOMPARE(pressed.count(), 1);
     }
 
-    // The window's own wait label draws its text centred, on one line.
-    void waitLabelCentredOnOneLine()
-    {
-        Window w;
-        w->m_statusLabel->show();
-        w->m_statusLabel->SetLabelText(QStringLiteral("正在连接服务器，请稍候..."));
-        const QImage image = w->m_statusLabel->grab().toImage();
-        QRect text;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor pixel = image.pixelColor(x, y);
-                if (pixel.red() > 200 && pixel.green() < 90 && pixel.blue() < 90)
-                    text |= QRect(x, y, 1, 1);
-            }
-        QVERIFY(!text.isEmpty());
-        QVERIFY2(qAbs(text.center().x() - image.width() / 2) <= 4, qPrintable(QString::number(text.center().x())));
-        QVERIFY2(qAbs(text.center().y() - image.height() / 2) <= 4, qPrintable(QString::number(text.center().y())));
-        // 36 points is about 48 pixels; a second line would double the height.
-        QVERIFY2(text.height() < 72, qPrintable(QString::number(text.height())));
-        w->m_statusLabel->hide();
-    }
-
     void formatTrace()
     {
         QCOMPARE(FormatTrace(u"%s=%d;", {QStringLiteral("表"), 7}), QStringLiteral("表=7;\n"));

@@ -69,6 +69,12 @@ private slots:
                                                   << "Driver=FreeTDS;" + tail + "PWD=pw;TDS_Version=7.4;";
         QTest::newRow("braced_semicolon_and_brace") << "SQL Server" << "1433" << "a;U{ID=x"
                                                     << "Driver=SQL Server;" + tail + "PWD={a;U{ID=x};";
+        QTest::newRow("braced_semicolon") << "SQL Server" << "1433" << "a;b" << "Driver=SQL Server;" + tail + "PWD={a;b};";
+        QTest::newRow("braced_equals") << "SQL Server" << "1433" << "a=b" << "Driver=SQL Server;" + tail + "PWD={a=b};";
+        QTest::newRow("braced_leading_blank") << "SQL Server" << "1433" << " a"
+                                              << "Driver=SQL Server;" + tail + "PWD={ a};";
+        QTest::newRow("braced_trailing_blank") << "SQL Server" << "1433" << "a "
+                                               << "Driver=SQL Server;" + tail + "PWD={a };";
         QTest::newRow("closing_brace_refused") << "FreeTDS" << "1433" << "a};b" << QString();
     }
     void sqlServerConnectionString()
@@ -102,14 +108,13 @@ private slots:
         }
     }
 
-    void failuresCarryServerText()
+    // A failing statement's text is checked through FreeTDS by the window tests.
+    void refusedLoginCarriesServerText()
     {
         const auto refused = COdbcConnection::Create();
-        QString failure = DescriptionOf([&] { refused->Open(MariaDb(u"wrong;{"_qs)); });
+        const QString failure = DescriptionOf([&] { refused->Open(MariaDb(u"wrong;{"_qs)); });
         QVERIFY2(failure.contains(u"Access denied for user 'velmora'"_qs), qPrintable(failure));
         QCOMPARE(refused->State(), 0);
-        failure = DescriptionOf([&] { m_connection->Execute(u"insert into mysql.nope values (1)"_qs); });
-        QVERIFY2(failure.contains(u"'mysql.nope' doesn't exist"_qs), qPrintable(failure));
     }
 
     void rowsAreReadByName()
@@ -118,7 +123,6 @@ private slots:
         rows.Open(u"select 1 as ID, 'alpha' as Name, cast(3.5 as decimal(10,2)) as \"Unit Price\" "
                   "union all select 2, null, -12 union all select 3, '', 0.25"_qs, *m_connection);
         empty.Open(u"select 1 as v from dual where 1 = 0"_qs, *m_connection);
-        QCOMPARE(DescriptionOf([&] { rows.Open(u"select 1"_qs, *m_connection); }), OdbcMessages::ObjectOpen());
         const QString unknown = DescriptionOf([&] { rows.Collect(u"values"_qs); });
         QVERIFY2(unknown.contains(u"\"values\""_qs) && unknown.contains(u"cannot be found"_qs), qPrintable(unknown));
         // Every row was fetched on Open: the rows outlive the connection.
@@ -128,10 +132,8 @@ private slots:
         for (; !rows.IsEOF(); rows.MoveNext())
             seen << rows.Collect(u"id"_qs) + u'|' + rows.Collect(u"NAME"_qs) + u'|' + rows.Collect(u"unit price"_qs);
         QCOMPARE(seen, (QStringList{u"1|alpha|3.50"_qs, u"2||-12.00"_qs, u"3||0.25"_qs}));
-        QCOMPARE(DescriptionOf([&] { rows.MoveNext(); }), OdbcMessages::NoCurrentRecord());
         QCOMPARE(empty.RecordCount(), 0);
         QVERIFY(empty.IsEOF());
-        QCOMPARE(DescriptionOf([&] { empty.Collect(u"v"_qs); }), OdbcMessages::NoCurrentRecord());
     }
 
     void valuesAsText_data()
@@ -141,9 +143,6 @@ private slots:
         // The server's hex shows the text arrived as these characters, not merely echoed.
         QTest::newRow("chinese_round_trip") << u"concat('订单 √', hex('订单 √'))"_qs
                                             << u"订单 √"_qs + u"订单 √"_qs.toUtf8().toHex().toUpper();
-        QTest::newRow("long_chinese") << u"repeat('数据', 5000)"_qs << u"数据"_qs.repeated(5000);
-        QTest::newRow("pair_across_pieces") << u"concat(repeat('d', 2046), '\U0001F600', 'e')"_qs
-                                            << QString(2046, u'd') + u"\U0001F600e"_qs;
     }
     void valuesAsText()
     {

@@ -4,338 +4,204 @@
 #include <QFile>
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <chrono>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-using namespace TdsWire;
-
 namespace {
 
-bool ReadExactly(int socket, char* buffer, size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = recv(socket, buffer, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        buffer += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+enum : uint8_t { SqlBatch = 0x01, Reply = 0x04, Login7 = 0x10, PreLogin = 0x12 };
 
-bool SendAll(int socket, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    size_t left = static_cast<size_t>(bytes.size());
-    while (left > 0) {
-        const ssize_t n = send(socket, data, left, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
+// Version 15.0.2000, encryption not supported.
+const QByteArray kPreLoginReply("\x00\x00\x0B\x00\x06\x01\x00\x11\x00\x01\xFF\x0F\x00\x07\xD0\x00\x00\x02", 18);
 
-struct Request {
-    uint8_t type = 0;
-    QByteArray payload;
+// A reply stream, little-endian.
+struct Stream {
+    QByteArray bytes;
+    Stream& U8(unsigned v)
+    {
+        bytes.append(char(v & 0xFF));
+        return *this;
+    }
+    Stream& U16(unsigned v) { return U8(v).U8(v >> 8); }
+    Stream& U32(unsigned v) { return U16(v & 0xFFFF).U16(v >> 16); }
+    Stream& Text(const QString& text)
+    {
+        bytes.append(reinterpret_cast<const char*>(text.utf16()), 2 * text.size()); // x86 holds UTF-16 little-endian already
+        return *this;
+    }
+    Stream& BText(const QString& text) { return U8(unsigned(text.size())).Text(text); }
+    // A token whose body follows its length.
+    Stream& Token(unsigned token, const Stream& body)
+    {
+        U8(token).U16(unsigned(body.bytes.size())).bytes += body.bytes;
+        return *this;
+    }
+    Stream& Done(unsigned status, unsigned rows = 0) { return U8(0xFD).U16(status).U16(0xC1).U32(rows).U32(0); }
+    Stream& Error(unsigned number, const QString& text)
+    {
+        Stream body;
+        body.U32(number).U8(1).U8(16).U16(unsigned(text.size())).Text(text).BText(QStringLiteral("PEER")).U8(0).U32(1);
+        return Token(0xAA, body);
+    }
 };
 
-// One client message, however many packets it spans.
-std::optional<Request> ReadRequest(int socket)
+// In packets of 4 KiB; the last ends the message unless the reply breaks off there.
+bool Send(int socket, const Stream& stream, bool whole)
 {
-    Request request;
-    for (;;) {
-        unsigned char header[8];
-        if (!ReadExactly(socket, reinterpret_cast<char*>(header), sizeof header))
-            return std::nullopt;
-        const int length = header[2] << 8 | header[3];
-        if (length < 8)
-            return std::nullopt;
-        QByteArray piece(length - 8, Qt::Uninitialized);
-        if (!ReadExactly(socket, piece.data(), static_cast<size_t>(piece.size())))
-            return std::nullopt;
-        request.type = header[0];
-        request.payload += piece;
-        if (header[1] & 0x01)
-            return request;
+    const QByteArray& bytes = stream.bytes;
+    QByteArray out;
+    for (qsizetype at = 0, id = 1; at < bytes.size(); at += 4088, ++id) {
+        const auto size = unsigned(qMin<qsizetype>(4088, bytes.size() - at) + 8);
+        const bool last = whole && at + 4088 >= bytes.size();
+        // Type, status, length and SPID (52) big-endian, packet number, window.
+        out += Stream().U8(Reply).U8(last).U8(size >> 8).U8(size).U8(0).U8(52).U8(unsigned(id)).U8(0).bytes;
+        out += bytes.mid(at, 4088);
     }
+    return send(socket, out.constData(), size_t(out.size()), MSG_NOSIGNAL) == out.size();
 }
 
-Message LoginFailed(const QString& user)
+// One client message, however many packets it spans; type 0 when the client has gone.
+QByteArray Receive(int socket, uint8_t& type)
 {
-    return {18456, 1, 14, QStringLiteral("Login failed for user '%1'.").arg(user), {}, 1};
+    QByteArray message;
+    type = 0;
+    for (char header[8]; recv(socket, header, 8, MSG_WAITALL) == 8;) {
+        const int length = (uint8_t(header[2]) << 8 | uint8_t(header[3])) - 8;
+        QByteArray piece(qMax(length, 0), Qt::Uninitialized);
+        if (length < 0 || recv(socket, piece.data(), size_t(length), MSG_WAITALL) != length)
+            break;
+        message += piece;
+        if (header[1] & 0x01) {
+            type = uint8_t(header[0]);
+            break;
+        }
+    }
+    return message;
+}
+
+QString Utf16(const QByteArray& bytes)
+{
+    return QString(reinterpret_cast<const QChar*>(bytes.constData()), bytes.size() / 2);
+}
+
+unsigned U16(const QByteArray& bytes, qsizetype at)
+{
+    return bytes.size() < at + 2 ? 0 : unsigned(uint8_t(bytes[at]) | uint8_t(bytes[at + 1]) << 8);
+}
+
+// A LOGIN7 field, whose offset and length in characters are at `at`.
+QString LoginField(const QByteArray& payload, qsizetype at)
+{
+    QByteArray bytes = payload.mid(U16(payload, at), 2 * U16(payload, at + 2));
+    for (char& b : bytes) { // the password's bytes had their nibbles swapped, then were XORed with 0xA5
+        if (const auto x = uint8_t(uint8_t(b) ^ 0xA5); at == 44)
+            b = char(uint8_t(x << 4 | x >> 4));
+    }
+    return Utf16(bytes);
+}
+
+// False when the link is to close after what was written.
+bool Encode(const TdsReply& reply, Stream& out)
+{
+    if (reply.hangUp)
+        return false;
+    if (!reply.error.isEmpty() || reply.columns.isEmpty()) {
+        if (!reply.error.isEmpty())
+            out.Error(50000, reply.error);
+        out.Done(reply.error.isEmpty() ? 0 : 2);
+        return true;
+    }
+    out.U8(0x81).U16(unsigned(reply.columns.size()));
+    for (const QString& name : reply.columns) // nullable nvarchar(4000), Latin1_General_CI_AS
+        out.U32(0).U16(1).U8(0xE7).U16(8000).U32(0x00D00409).U8(0x34).BText(name);
+    for (size_t i = 0; i < reply.rows.size(); ++i) {
+        if (int(i) == reply.cutAfter)
+            return false;
+        out.U8(0xD1);
+        for (const QString& value : reply.rows[i])
+            value.isNull() ? out.U16(0xFFFF) : out.U16(unsigned(2 * value.size())).Text(value);
+    }
+    out.Done(0x10, unsigned(reply.rows.size()));
+    return true;
 }
 
 } // namespace
 
-struct CTdsPeer::Session {
-    int socket = -1;
-    QString database;
-    int packetSize = 4096;
-    bool tds71 = false;
-};
-
-CTdsPeer::CTdsPeer(QString user, QString password) : m_user(std::move(user)), m_password(std::move(password)) {}
-
-void CTdsPeer::SetCredentials(const QString& user, const QString& password)
-{
-    std::lock_guard lock(m_mutex);
-    m_user = user;
-    m_password = password;
-}
-
-std::vector<TdsLoginRecord> CTdsPeer::Logins() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_logins;
-}
-
-CTdsPeer::~CTdsPeer()
-{
-    Stop();
-}
-
 bool CTdsPeer::Start()
 {
-    m_stopping = false;
     m_listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (m_listener < 0)
-        return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
     socklen_t size = sizeof address;
-    if (bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(m_listener, 16) != 0
-        || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        close(m_listener);
-        m_listener = -1;
+    if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), size) != 0
+        || listen(m_listener, 16) != 0 || getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &size) != 0)
         return false;
-    }
     m_port = ntohs(address.sin_port);
-    m_acceptor = std::thread([this] { AcceptLoop(); });
+    m_acceptor = std::thread([this] {
+        for (int client; (client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            Locked([&] {
+                m_sockets.push_back(client);
+                m_threads.emplace_back([this, client] { Serve(client); });
+            });
+        }
+    });
     return true;
 }
 
 void CTdsPeer::Stop()
 {
-    if (m_listener < 0)
+    if (!m_acceptor.joinable())
         return;
-    m_stopping = true;
     shutdown(m_listener, SHUT_RDWR); // wakes accept()
     m_acceptor.join();
     close(m_listener);
-    m_listener = -1;
-    std::vector<std::thread> threads;
-    {
-        std::lock_guard lock(m_mutex);
+    Locked([this] {
         for (int s : m_sockets)
             shutdown(s, SHUT_RDWR);
-        threads.swap(m_threads);
-    }
-    for (std::thread& thread : threads)
+    });
+    for (std::thread& thread : m_threads) // no longer added to
         thread.join();
-}
-
-void CTdsPeer::AcceptLoop()
-{
-    while (!m_stopping) {
-        const int client = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            if (errno == EINTR || errno == ECONNABORTED)
-                continue;
-            return;
-        }
-        std::lock_guard lock(m_mutex);
-        if (m_stopping) {
-            close(client);
-            return;
-        }
-        m_sockets.push_back(client);
-        m_threads.emplace_back([this, client] { Serve(client); });
-    }
 }
 
 void CTdsPeer::Serve(int socket)
 {
-    Session session;
-    session.socket = socket;
-    session.tds71 = m_tds71;
-    for (bool open = true; open;) {
-        const std::optional<Request> request = ReadRequest(socket);
-        if (!request)
+    QString database; // set by the login
+    uint8_t type = 0;
+    for (QByteArray in = Receive(socket, type); type != 0; in = Receive(socket, type)) {
+        Stream out;
+        bool open = true;
+        if (type == PreLogin) {
+            out.bytes = kPreLoginReply;
+        } else if (type == Login7 && LoginField(in, 40) == m_user && LoginField(in, 44) == m_password) {
+            database = LoginField(in, 68);
+            Stream ack; // TDS 7.4, SQL Server 15.0.2000
+            ack.U8(1).U32(0x04000074).BText(QStringLiteral("Microsoft SQL Server")).U32(0xD007000F);
+            out.Token(0xAD, ack).Done(0);
+        } else if (type == Login7) {
+            out.Error(18456, QStringLiteral("Login failed for user '%1'.").arg(LoginField(in, 40))).Done(2);
+            Send(socket, out, true);
             break;
-        switch (request->type) {
-        case PreLogin:
-            open = SendAll(socket, Packets(Reply, PreLoginReply(session.tds71), session.packetSize));
-            break;
-        case Login7:
-            open = Login(session, request->payload);
-            break;
-        case SqlBatch:
-            open = !session.database.isEmpty() && Batch(session, request->payload);
-            break;
-        case Attention: {
-            StreamWriter done(session.tds71);
-            done.DoneToken(StreamWriter::Done, StreamWriter::Attended, 0, 0);
-            open = SendAll(socket, Packets(Reply, done.Bytes(), session.packetSize));
+        } else if (type == SqlBatch && !database.isEmpty()) {
+            const QString statement = Utf16(in.mid(U16(in, 0) | U16(in, 2) << 16)); // after ALL_HEADERS
+            TdsRoute route;
+            Locked([&] {
+                m_batches.push_back({database, statement});
+                route = m_route;
+            });
+            open = Encode(route ? route(statement, database) : TdsReply::Refusal(QStringLiteral("No route")), out);
+        } else {
             break;
         }
-        default: // RPC and the rest: nothing the program sends
-            open = false;
-        }
+        if (!Send(socket, out, open) || !open)
+            break;
     }
     // Closed under the lock so Stop never shuts down a number reused since.
-    std::lock_guard lock(m_mutex);
-    std::erase(m_sockets, socket);
-    close(socket);
-}
-
-void CTdsPeer::Delay() const
-{
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_delayMs.load());
-    while (!m_stopping && std::chrono::steady_clock::now() < until)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-}
-
-bool CTdsPeer::Login(Session& session, const QByteArray& payload)
-{
-    const std::optional<TdsWire::Login> login = ParseLogin(payload);
-    if (!login)
-        return false;
-    Delay();
-    session.packetSize = qBound(512, login->packetSize, 32767);
-    const QString wanted = login->database.isEmpty() ? QStringLiteral("master") : login->database;
-    bool known = false, accepted = false;
-    QString database;
-    {
-        std::lock_guard lock(m_mutex);
-        known = m_catalog.HasDatabase(wanted);
-        database = m_catalog.DatabaseName(wanted);
-        accepted = login->user.compare(m_user, Qt::CaseInsensitive) == 0 && login->password == m_password;
-        m_logins.push_back({login->user, login->database, login->tdsVersion, accepted && known});
-    }
-    StreamWriter reply(session.tds71);
-    if (!accepted || !known) {
-        if (accepted) {
-            reply.Error({4060, 1, 11,
-                         QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                             .arg(wanted),
-                         {}, 1});
-        }
-        reply.Error(LoginFailed(login->user));
-        reply.DoneToken(StreamWriter::Done, StreamWriter::Failed, 0, 0);
-        SendAll(session.socket, Packets(Reply, reply.Bytes(), session.packetSize));
-        return false;
-    }
-    session.database = database;
-    reply.EnvDatabase(database, QStringLiteral("master"));
-    reply.Info({5701, 2, 0, QStringLiteral("Changed database context to '%1'.").arg(database), {}, 1});
-    reply.EnvCollation();
-    reply.EnvLanguage(QStringLiteral("us_english"));
-    reply.Info({5703, 1, 0, QStringLiteral("Changed language setting to us_english."), {}, 1});
-    reply.LoginAck();
-    reply.EnvPacketSize(session.packetSize);
-    reply.DoneToken(StreamWriter::Done, StreamWriter::Final, 0, 0);
-    return SendAll(session.socket, Packets(Reply, reply.Bytes(), session.packetSize));
-}
-
-bool CTdsPeer::Batch(Session& session, const QByteArray& payload)
-{
-    const std::optional<QString> text = ParseBatch(payload, session.tds71);
-    if (!text)
-        return false;
-    TdsReply answer;
-    {
-        std::lock_guard lock(m_mutex);
-        m_batches.push_back({session.database, *text});
-        if (m_dropNextBatch.exchange(false))
-            return false;
-        answer = m_catalog.Answer(session.database, *text);
-    }
-    Delay();
-    StreamWriter reply(session.tds71);
-    if (!answer.procedure.isEmpty()) {
-        if (answer.error)
-            reply.Error(*answer.error);
-        reply.ReturnStatus(answer.error ? 1 : 0);
-        reply.DoneToken(StreamWriter::DoneProc, answer.error ? StreamWriter::Failed : StreamWriter::Final, 0xE0, 0);
-    } else if (answer.error) {
-        reply.Error(*answer.error);
-        reply.DoneToken(StreamWriter::Done, StreamWriter::Failed, 0, 0);
-    } else {
-        reply.ColumnMetadata(answer.columns);
-        const int drop = m_dropAfterRows;
-        for (size_t i = 0; i < answer.rows.size(); ++i) {
-            if (drop >= 0 && i == static_cast<size_t>(drop)) {
-                // Break off mid-reply: what was built goes out without its end.
-                SendAll(session.socket, Packets(Reply, reply.Bytes(), session.packetSize, false));
-                return false;
-            }
-            reply.Row(answer.columns, answer.rows[i]);
-        }
-        reply.DoneToken(StreamWriter::Done, StreamWriter::Count, 0xC1, answer.rows.size());
-    }
-    return SendAll(session.socket, Packets(Reply, reply.Bytes(), session.packetSize));
-}
-
-void CTdsPeer::ResetCatalog()
-{
-    std::lock_guard lock(m_mutex);
-    m_catalog = TdsCatalog();
-}
-
-void CTdsPeer::SetCatalogKind(int kind)
-{
-    std::lock_guard lock(m_mutex);
-    m_catalog.kind = kind;
-}
-
-void CTdsPeer::AddDatabase(const TdsDatabaseDef& database)
-{
-    std::lock_guard lock(m_mutex);
-    m_catalog.AddDatabase(database);
-}
-
-void CTdsPeer::SetPropertyTemplates(const TdsStatements::PropertyTemplates& templates)
-{
-    std::lock_guard lock(m_mutex);
-    m_catalog.propertyTemplates = templates;
-}
-
-std::optional<TdsTableDef> CTdsPeer::Table(const QString& database, const QString& table) const
-{
-    std::lock_guard lock(m_mutex);
-    const TdsTableDef* found = m_catalog.Table(database, table);
-    return found ? std::optional<TdsTableDef>(*found) : std::nullopt;
-}
-
-void CTdsPeer::EditCatalog(const std::function<void(TdsCatalog&)>& edit)
-{
-    std::lock_guard lock(m_mutex);
-    edit(m_catalog);
-}
-
-std::vector<TdsBatch> CTdsPeer::Batches() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_batches;
-}
-
-void CTdsPeer::ClearLog()
-{
-    std::lock_guard lock(m_mutex);
-    m_batches.clear();
-    m_logins.clear();
+    Locked([&] {
+        std::erase(m_sockets, socket);
+        close(socket);
+    });
 }
 
 bool UsePrivateOdbc(const QString& folder)

@@ -1,18 +1,14 @@
 #pragma once
 
 // A SQL Server stand-in that the real client stack (unixODBC with FreeTDS's
-// driver) talks to: TDS 7.4 on 127.0.0.1 without encryption, one thread per
-// connection, answering the program's statements from a TdsCatalog.
-
-#include "support/TdsCatalog.h"
+// driver) logs in to: TDS 7.4 on 127.0.0.1, no encryption, a thread per
+// connection. What a batch gets back is up to the route the test supplies.
 
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <vector>
 
@@ -23,92 +19,67 @@ bool UsePrivateOdbc(const QString& folder);
 // driver manager logs every call, the connection string among them.
 bool RegisterOdbcDrivers(const QString& folder, const QStringList& names, const QString& trace = {});
 
-// One SQL batch as the peer received it.
+// The answer to one batch. Every column is nvarchar: the program reads each
+// field as wide text whatever its type.
+struct TdsReply {
+    TdsReply(QStringList names = {}, std::vector<QStringList> values = {})
+        : columns(std::move(names)), rows(std::move(values)) {}
+    static TdsReply Refusal(const QString& text)
+    {
+        TdsReply reply;
+        reply.error = text;
+        return reply;
+    }
+
+    QStringList columns;           // none: no result set
+    std::vector<QStringList> rows; // a null QString is NULL
+    QString error;                 // not empty: refused with this text
+    int cutAfter = -1;             // 0 or more: the link closes after that many rows
+    bool hangUp = false;           // the link closes with no answer at all
+};
+
 struct TdsBatch {
-    QString database; // the connection's database when it arrived
+    QString database; // the one the session logged in to
     QString text;
 };
 
-// One LOGIN7 as the peer received it, accepted or not.
-struct TdsLoginRecord {
-    QString user;
-    QString database;
-    uint32_t tdsVersion = 0; // 0x74000004 for TDS 7.4
-    bool accepted = false;
-};
+using TdsRoute = std::function<TdsReply(const QString& statement, const QString& database)>;
 
 class CTdsPeer
 {
 public:
-    CTdsPeer(QString user, QString password);
-    ~CTdsPeer(); // stops
-    CTdsPeer(const CTdsPeer&) = delete;
-    CTdsPeer& operator=(const CTdsPeer&) = delete;
+    CTdsPeer(QString user, QString password) : m_user(std::move(user)), m_password(std::move(password)) {}
+    ~CTdsPeer() { Stop(); }
 
-    // Listens on a free port of 127.0.0.1; false when it cannot.
+    // Listens on a free port of 127.0.0.1.
     bool Start();
     // Closes every connection and joins the threads.
     void Stop();
     quint16 Port() const { return m_port; }
 
-    // The one login the server knows; the user name is case-insensitive.
-    void SetCredentials(const QString& user, const QString& password);
-
-    // Catalog set-up and inspection, safe while clients are connected.
-    // ResetCatalog: back to the system databases alone, kind 1, the default
-    // property templates.
-    void ResetCatalog();
-    void SetCatalogKind(int kind);
-    void AddDatabase(const TdsDatabaseDef& database);
-    void SetPropertyTemplates(const TdsStatements::PropertyTemplates& templates);
-    std::optional<TdsTableDef> Table(const QString& database, const QString& table) const;
-    void EditCatalog(const std::function<void(TdsCatalog&)>& edit);
-
-    // What arrived since the start or the last clear, in order.
-    std::vector<TdsBatch> Batches() const;
-    std::vector<TdsLoginRecord> Logins() const;
-    void ClearLog();
+    // Safe while clients are connected; a batch in flight keeps the old route.
+    void SetRoute(TdsRoute route) { Locked([&] { m_route = std::move(route); }); }
+    // The batches since the start or the last clear, in order.
+    std::vector<TdsBatch> Batches() const { return Locked([this] { return m_batches; }); }
+    void ClearLog() { Locked([this] { m_batches.clear(); }); }
     // The connections open now.
-    size_t Sessions() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_sockets.size();
-    }
-
-    // A result of more than rows rows breaks off after that many: the
-    // connection is closed in the middle of the reply. Negative: never.
-    void SetDropAfterRows(int rows) { m_dropAfterRows = rows; }
-    // The next batch is logged but not run, and its connection closes
-    // without an answer, as when a server goes away mid-statement.
-    void DropNextBatch() { m_dropNextBatch = true; }
-    // Each reply to a login or a batch waits this long first.
-    void SetReplyDelay(int milliseconds) { m_delayMs = milliseconds; }
-    // Logins from now on are answered as SQL Server 2000 answers them: in
-    // TDS 7.1, whatever version the client asked for.
-    void SetTds71(bool on) { m_tds71 = on; }
+    size_t Sessions() const { return Locked([this] { return m_sockets.size(); }); }
 
 private:
-    struct Session;
-    void AcceptLoop();
     void Serve(int socket);
-    bool Login(Session& session, const QByteArray& payload);
-    bool Batch(Session& session, const QByteArray& payload);
-    void Delay() const;
+    template <typename F> auto Locked(F f) const -> decltype(f())
+    {
+        std::lock_guard lock(m_mutex);
+        return f();
+    }
 
+    const QString m_user;
+    const QString m_password;
     int m_listener = -1;
     quint16 m_port = 0;
-    std::atomic<bool> m_stopping{false};
-    std::atomic<int> m_dropAfterRows{-1};
-    std::atomic<bool> m_dropNextBatch{false};
-    std::atomic<int> m_delayMs{0};
-    std::atomic<bool> m_tds71{false};
-
     mutable std::mutex m_mutex; // guards everything below
-    QString m_user;
-    QString m_password;
-    TdsCatalog m_catalog;
+    TdsRoute m_route;
     std::vector<TdsBatch> m_batches;
-    std::vector<TdsLoginRecord> m_logins;
     std::vector<int> m_sockets;
     std::vector<std::thread> m_threads;
     std::thread m_acceptor;

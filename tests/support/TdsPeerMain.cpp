@@ -1,7 +1,8 @@
 // Serves the TDS peer on its own, for trying the SQL Server road through the
-// real window by hand: prints the port, serves until stdin closes.
-// Login: velmora / secret; database Sales, catalog with extended properties.
+// real window by hand: prints the port, serves until stdin closes. Login
+// velmora / secret. It answers the program's own statements: it checks nothing.
 
+#include "catalog/CatalogQuery.h"
 #include "support/TdsPeer.h"
 
 #include <cstdio>
@@ -12,13 +13,19 @@ int main()
 {
     using namespace Qt::StringLiterals;
     CTdsPeer peer(u"velmora"_s, u"secret"_s);
+    peer.SetRoute([](const QString& sql, const QString&) {
+        const auto is = [&sql](int query) { return sql == BuildCatalogQuery(query, u"Orders"_s, {}, 1); };
+        if (is(kQueryDatabases))
+            return TdsReply({u"name"_s}, {{u"Sales"_s}});
+        if (is(kQueryTables))
+            return TdsReply({u"name"_s, u"extpro"_s}, {{u"Orders"_s, u"订单"_s}});
+        if (is(kQueryColumns))
+            return TdsReply(kColumnFields, {{u"id"_s, u"int"_s, u"10"_s, u"0"_s, {}, u"√"_s, u"√"_s, {}, u"编号"_s}});
+        // The probe finds no sysproperties; descriptions are taken but not kept.
+        return sql == kCatalogProbe || sql.startsWith(u"EXEC "_s) ? TdsReply() : TdsReply::Refusal(sql);
+    });
     if (!peer.Start())
         return 1;
-    TdsTableDef orders{u"Orders"_s, {{u"MS_Description"_s, u"订单"_s}}, {}};
-    orders.columns = {TdsColumnDef::Declared(u"id"_s, u"int"_s).Key().Identity().Describe(u"编号"_s),
-                      TdsColumnDef::Declared(u"title"_s, u"nvarchar(50)"_s).Default(u"(N'无')"_s),
-                      TdsColumnDef::Declared(u"memo"_s, u"varchar(max)"_s)};
-    peer.AddDatabase({u"Sales"_s, {orders, {u"客户"_s, {}, {TdsColumnDef::Declared(u"name"_s, u"nchar(10)"_s)}}}});
     std::printf("%u\n", unsigned(peer.Port()));
     std::fflush(stdout);
     for (std::string line; std::getline(std::cin, line);) {

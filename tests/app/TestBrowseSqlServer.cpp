@@ -54,7 +54,8 @@ QString Literal(const QString& text)
 
 QString TablesSql(int kind)
 {
-    return u"SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')) "_s
+    return u"SELECT [name]=T.[name],[extpro]=CONVERT(NVARCHAR(4000),isnull(G.[value],'')),"_s
+        + (kind == 0 ? u"[schema]=USER_NAME(T.[uid]) "_s : u"[schema]=SCHEMA_NAME(T.[uid]) "_s)
         + (kind == 0 ? u"FROM sysobjects T LEFT JOIN sysproperties G on T.[id]=G.[id] AND G.[smallid]=0 AND G.[type]=3 "
                        "AND G.[name]='MS_Description' WHERE T.[xtype]='U' AND T.[name]<>'dtproperties'"_s
                      : u"FROM sys.sysobjects T LEFT JOIN sys.extended_properties G ON (T.[id]=G.[major_id] AND "
@@ -78,14 +79,27 @@ QString ColumnsSql(int kind, const Table& table)
                        "ETP.[name]='MS_Description' "_s
                      : u"left JOIN sys.extended_properties ETP ON ETP.[major_id]=C.[id] AND ETP.[minor_id]=C.[colid] "
                        "AND ETP.[class]=1 AND ETP.[name]='MS_Description' "_s)
-        + u"WHERE D.[name]=N'"_s + Literal(table.name) + u'\'';
+        + u"WHERE D.[name]=N'"_s + Literal(table.name) + u"' AND D.[uid]="_s
+        + (kind == 0 ? u"USER_ID"_s : u"SCHEMA_ID"_s) + u"(N'"_s + Literal(table.schema) + u"')"_s;
 }
 
-QString DescriptionSql(bool add, const QString& text, const Table& table, const QString& column = {})
+// The owner level: USER for dbo and SQL Server 2000's owners, else SCHEMA.
+QString Owner(int kind, const Table& table)
+{
+    return (kind == 0 || table.schema == u"dbo"_s ? u"N'USER',N'"_s : u"N'SCHEMA',N'"_s) + Literal(table.schema)
+        + u"',N'TABLE',N'"_s + Literal(table.name) + u'\'';
+}
+
+QString DescriptionSql(int kind, bool add, const QString& text, const Table& table, const QString& column = {})
 {
     return u"EXEC sp_"_s + (add ? u"add"_s : u"update"_s) + u"extendedproperty N'MS_Description',N'"_s + Literal(text)
-        + u"',N'USER',N'"_s + Literal(table.schema) + u"',N'TABLE',N'"_s + Literal(table.name) + u'\''
-        + (column.isEmpty() ? QString() : u",N'COLUMN',N'"_s + Literal(column) + u'\'');
+        + u"',"_s + Owner(kind, table) + (column.isEmpty() ? QString() : u",N'COLUMN',N'"_s + Literal(column) + u'\'');
+}
+
+QString ReadBackSql(int kind, const Table& table, const QString& column = {})
+{
+    return u"SELECT [value]=CONVERT(NVARCHAR(4000),[value]) FROM ::fn_listextendedproperty(N'MS_Description',"_s
+        + Owner(kind, table) + (column.isEmpty() ? u",NULL,NULL)"_s : u",N'COLUMN',N'"_s + Literal(column) + u"')"_s);
 }
 
 // The peer's answers by database and statement, as the log shows them.
@@ -127,9 +141,9 @@ class TestBrowseSqlServer : public QObject
         Replies replies;
         replies[Key(u"master"_s, kProbe)] = TdsReply({QString()}, std::vector<QStringList>(kind == 0, {u"1"_s}));
         replies[Key(u"master"_s, kDatabases)] = TdsReply({u"name"_s}, {{u"Archive  "_s}, {u"Sales"_s}});
-        TdsReply tables({u"name"_s, u"extpro"_s});
+        TdsReply tables({u"name"_s, u"extpro"_s, u"schema"_s});
         for (const Table& table : kSales) {
-            tables.rows.push_back({table.name, table.description});
+            tables.rows.push_back({table.name, table.description, table.schema});
             TdsReply& columns = replies[Key(u"Sales"_s, ColumnsSql(kind, table))] = TdsReply(kFields);
             for (const QString& row : table.columns) {
                 columns.rows.push_back(row.split(u'|'));
@@ -137,7 +151,7 @@ class TestBrowseSqlServer : public QObject
             }
         }
         replies[Key(u"Sales"_s, TablesSql(kind))] = tables;
-        replies[Key(u"Archive"_s, TablesSql(kind))] = TdsReply({u"name"_s, u"extpro"_s});
+        replies[Key(u"Archive"_s, TablesSql(kind))] = TdsReply({u"name"_s, u"extpro"_s, u"schema"_s});
         if (change)
             change(replies);
         m_peer.SetRoute([replies](const QString& statement, const QString& database) {
@@ -207,7 +221,7 @@ private slots:
         QFETCH(QString, failure);
         RegisterDrivers(drivers);
         Serve(catalog);
-        Window w;
+        Window w("[Database]\n"); // a file others may read, until it holds a password
         const QString port = QString::number(m_peer.Port());
         Connect(w, connection.contains(u"PORT"_s) ? port : QString(), password);
         connection.replace(u"PORT"_s, port) += u"Database=master;UID=velmora;PWD="_s;
@@ -227,6 +241,8 @@ private slots:
         QCOMPARE(Enabled(w), (QStringList{u"1000"_s, u"1001"_s}));
         QCOMPARE(Log(), (QStringList{Key(u"master"_s, kProbe), Key(u"master"_s, kDatabases)}));
         QCOMPARE(CSettingsFile().Read("Pell.ini", kHost, "Type", "?"), u"SQLServer"_s);
+        QCOMPARE(QFile::permissions(u"Pell.ini"_s) & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
         // Exit closes a connection left open.
         QVERIFY(w->OpenConnection(kHost, port, u"Sales"_s, kUser, kPassword));
         QTRY_COMPARE(m_peer.Sessions(), size_t{1});
@@ -299,6 +315,7 @@ private slots:
             << u"Property cannot be updated or deleted. Property 'MS_Description' does not exist for 'Orders.id'."_s;
         QTest::newRow("table_update_dropped") << 1 << 1 << QString() << false << kEof;
         QTest::newRow("column_add_dropped") << 0 << 1 << u"price"_s << true << kEof;
+        QTest::newRow("column_stored_otherwise") << 1 << 1 << u"price"_s << true << u"stored:cut"_s;
     }
     void describe()
     {
@@ -308,9 +325,12 @@ private slots:
         QFETCH(bool, add);
         QFETCH(QString, failure);
         const QString text = u"it's Bob''s 'table', 100% of %s %1 %d, 客户‘引号’√"_s;
-        const QString sent = Key(u"Sales"_s, DescriptionSql(add, text, kSales[table], column));
+        const QString sent = Key(u"Sales"_s, DescriptionSql(catalog, add, text, kSales[table], column));
+        const QString readBack = Key(u"Sales"_s, ReadBackSql(catalog, kSales[table], column));
+        const QString stored = failure.startsWith(u"stored:"_s) ? failure.mid(7) : text;
         Serve(catalog, [&](Replies& replies) {
-            replies[sent] = TdsReply::Refusal(failure == kEof ? QString() : failure);
+            replies[readBack] = TdsReply({u"value"_s}, {{stored}});
+            replies[sent] = TdsReply::Refusal(failure == kEof || stored != text ? QString() : failure);
             replies[sent].hangUp = failure == kEof;
         });
         Window w;
@@ -325,19 +345,61 @@ private slots:
         const QStringList tables = Rows(w->m_tableList), columns = Rows(w->m_columnList);
         m_peer.ClearLog();
         QTest::mouseClick(button, Qt::LeftButton);
+        QTreeWidgetItem* const row = (column.isEmpty() ? w->m_tableList : w->m_columnList)->currentItem();
+        if (stored != text) { // written, but not as typed: told, and shown as the server holds it
+            QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|服务器保存的描述与输入的不一致，"
+                                                                "描述未按输入更新。\n服务器现在保存的描述为：\n"_s + stored});
+            QVERIFY(button->isEnabled());
+            QCOMPARE(row->text(column.isEmpty() ? 1 : 8), stored);
+            return;
+        }
         if (!failure.isEmpty()) {
             QCOMPARE(std::exchange(w.messages, {}), QStringList{kWarning + failure});
             QVERIFY(button->isEnabled() && !w->m_statusLabel->isVisible());
             QCOMPARE(Rows(w->m_tableList), tables);
             QCOMPARE(Rows(w->m_columnList), columns);
-            Serve(catalog, [&](Replies& replies) { replies[sent] = {}; });
+            Serve(catalog, [&](Replies& replies) {
+                replies[sent] = {};
+                replies[readBack] = TdsReply({u"value"_s}, {{text}});
+            });
             QTest::mouseClick(button, Qt::LeftButton);
         }
         QCOMPARE(w.messages, QStringList());
         QVERIFY(!button->isEnabled() && !w->m_statusLabel->isVisible());
-        QCOMPARE(Log(), QStringList(failure.isEmpty() ? 1 : 2, sent));
-        QCOMPARE((column.isEmpty() ? w->m_tableList : w->m_columnList)->currentItem()->text(column.isEmpty() ? 1 : 8),
-                 text);
+        QCOMPARE(Log(), QStringList(failure.isEmpty() ? 1 : 2, sent) << readBack);
+        QCOMPARE(row->text(column.isEmpty() ? 1 : 8), text);
+    }
+
+    // Two tables of one name, in dbo and in sales: each lists its own
+    // columns, and a description of sales.x lands on sales.x exactly, also
+    // with characters GBK and the BMP lack.
+    void schemas()
+    {
+        const Table dbo{u"x"_s, {}, {u"a|int|10|0|√||||"_s}}, sales{u"x"_s, u"销售"_s, {u"b|int|10|0|√||||"_s}, u"sales"_s};
+        const QString text = u"ß✓😀 weiß"_s;
+        const QStringList sent = {Key(u"Archive"_s, DescriptionSql(1, true, text, sales, u"b"_s)),
+                                  Key(u"Archive"_s, ReadBackSql(1, sales, u"b"_s))};
+        Serve(1, [&](Replies& replies) {
+            replies[Key(u"Archive"_s, TablesSql(1))].rows = {{u"x"_s, {}, u"dbo"_s}, {u"x"_s, u"销售"_s, u"sales"_s}};
+            for (const Table* table : {&dbo, &sales})
+                replies[Key(u"Archive"_s, ColumnsSql(1, *table))] = TdsReply(kFields, {table->columns[0].split(u'|')});
+            replies[sent[0]] = {};
+            replies[sent[1]] = TdsReply({u"value"_s}, {{text}});
+        });
+        Window w;
+        Connect(w);
+        Click(w->m_databaseList, u"Archive"_s);
+        QCOMPARE(Rows(w->m_tableList), (QStringList{u"sales.x|销售"_s, u"x|"_s}));
+        Click(w->m_tableList, u"x"_s);
+        QCOMPARE(Rows(w->m_columnList), QStringList{u"a|int|10|0|√||||"_s});
+        Click(w->m_tableList, u"sales.x"_s);
+        Click(w->m_columnList, u"b"_s);
+        w.Edit(1024)->setText(text);
+        emit w.Edit(1024)->textEdited(text);
+        m_peer.ClearLog();
+        QTest::mouseClick(w->Control(1020), Qt::LeftButton);
+        QCOMPARE(Log(), sent);
+        QCOMPARE(Rows(w->m_columnList), QStringList{u"b|int|10|0|√||||"_s + text});
     }
 
     // The link drops inside the second table: the old file stays, the

@@ -170,9 +170,9 @@ private slots:
         AnswerExport(w, path);
         ConnectTestServer(w);
         Click(w->m_databaseList, "vel_names");
-        // Sorted, the list holds "Aa" and "aa" at rows 2 and 3: in a chunk of
+        // Sorted, the list holds "Aa" and "aa" at rows 1 and 2: in a chunk of
         // two the server returns the rows of only one of them.
-        QCOMPARE(Names(w->m_tableList).mid(1, 3), QStringList({"a", "Aa", "aa"}));
+        QCOMPARE(Names(w->m_tableList).mid(0, 3), QStringList({"a", "Aa", "aa"}));
         QByteArray perTable;
         for (int chunk : {0, 2, 3, 250}) {
             w->m_exportChunk = chunk;

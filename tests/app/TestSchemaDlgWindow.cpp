@@ -96,6 +96,43 @@ private slots:
         QCOMPARE(pressed.count(), 1);
     }
 
+    // The real box each style shows: its icon, its default button, and the
+    // answer to the button pressed.
+    void messageBox_data()
+    {
+        QTest::addColumn<unsigned>("style");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<int>("defaultButton");
+        QTest::addColumn<int>("pressed");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("stop") << 0x10u << int(QMessageBox::Critical) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << 1;
+        QTest::newRow("warning") << 0x30u << int(QMessageBox::Warning) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << 1;
+        QTest::newRow("information") << 0x40u << int(QMessageBox::Information) << int(QMessageBox::Ok)
+                                     << int(QMessageBox::Ok) << 1;
+        QTest::newRow("question_yes") << 0x124u << int(QMessageBox::Question) << int(QMessageBox::No)
+                                      << int(QMessageBox::Yes) << 6;
+        QTest::newRow("question_no") << 0x124u << int(QMessageBox::Question) << int(QMessageBox::No)
+                                     << int(QMessageBox::No) << 7;
+    }
+    void messageBox()
+    {
+        QFETCH(unsigned, style);
+        QFETCH(int, icon);
+        QFETCH(int, defaultButton);
+        QFETCH(int, pressed);
+        QFETCH(int, answer);
+        CSchemaDlg dlg;
+        QList<int> seen;
+        QTimer::singleShot(50, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            seen << box->icon() << box->standardButton(box->defaultButton());
+            box->button(QMessageBox::StandardButton(pressed))->click();
+        });
+        QCOMPARE(dlg.MessageBox(u"文本"_qs, u"提示"_qs, style), answer);
+        QCOMPARE(seen, (QList<int>{icon, defaultButton}));
+    }
+
     void formatTrace()
     {
         QCOMPARE(FormatTrace(u"%s=%d;", {QStringLiteral("表"), 7}), QStringLiteral("表=7;\n"));

@@ -32,6 +32,39 @@ private slots:
         for (const GradientBand& band : bands)
             QCOMPARE(image.pixel(band.left, 39), Rgb(band.colour));
     }
+
+    // Lines from the top when the text has a line break; blinking hides the
+    // text in the background and shows it again; the frame setters draw a
+    // sunken edge without repainting the text.
+    void layoutBlinkAndFrame()
+    {
+        m_label.resize(400, 300);
+        m_label.SetBackground(kYellow).SetPointSize(28);
+        QImage image = Grab(m_label.SetLabelText("AB\r\nCD"));
+        QVERIFY(CountPixels(image, {150, 0, 100, 100}, kRed) > 10);
+        QCOMPARE(CountPixels(image, {0, 150, 400, 150}, kYellow), 400 * 150);
+        m_label.SetLabelText("WAIT").SetTextBlink(true);
+        QTRY_COMPARE_WITH_TIMEOUT(CountPixels(Grab(m_label), {100, 120, 200, 60}, kYellow), 200 * 60, 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(CountPixels(Grab(m_label), {100, 120, 200, 60}, kRed) > 0, 1500);
+        m_label.SetTextBlink(false).SetBackBlink(true).SetBackBlink(false);
+        struct Paints : QObject {
+            int text = 0;
+            bool eventFilter(QObject* label, QEvent* event) override
+            {
+                const auto* paint = static_cast<QPaintEvent*>(event);
+                text += event->type() == QEvent::Paint
+                    && paint->region().intersects(static_cast<QWidget*>(label)->rect().adjusted(2, 2, -2, -2));
+                return false;
+            }
+        } paints;
+        QTest::qWait(50);
+        m_label.installEventFilter(&paints);
+        m_label.SetSunkenEdge(true).SetFrame(true).SetWebLink(true, false).SetMailtoLink(true, true);
+        m_label.SetLinkTarget("https://example.org").SetHoverCursor(QCursor(Qt::PointingHandCursor));
+        QTest::qWait(50);
+        QCOMPARE(paints.text, 0);
+        QCOMPARE(Grab(m_label).pixel(200, 0), m_label.palette().color(QPalette::Dark).rgb());
+    }
 };
 
 QTEST_MAIN(TestStatusLabel)

@@ -1,5 +1,6 @@
 #include "edit/ColumnRestatement.h"
 #include "edit/DescriptionStatements.h"
+#include "edit/DescriptionUpdate.h"
 
 #include <QtTest>
 
@@ -44,6 +45,23 @@ private slots:
         QFETCH(QString, actual);
         QFETCH(QString, expected);
         QCOMPARE(actual, expected);
+    }
+
+    // What each server can store: MySQL neither characters outside the BMP
+    // nor more than 1,024 (column) or 2,048 (table) characters; SQL Server
+    // 3,750 UTF-16 units, a pair counting two.
+    void refusal()
+    {
+        const auto refused = [](const QString& text, bool mysql, bool table) {
+            return DescriptionRefusal(text, mysql, table).section(u'，', 0, 0);
+        };
+        QCOMPARE(refused(QString(1024, u'长'), true, false), QString());
+        QCOMPARE(refused(QString(1025, u'长'), true, false), u"描述长度为1025个字符"_qs);
+        QCOMPARE(refused(QString(2048, u'x'), true, true), QString());
+        QCOMPARE(refused(QString(2049, u'x'), true, true), u"描述长度为2049个字符"_qs);
+        QCOMPARE(refused(u"a😀b"_qs, true, true), u"描述中的字符“😀”（U+1F600）无法保存到MySQL服务器"_qs);
+        QCOMPARE(refused(QString(3748, u'x') + u"😀"_qs, false, true), QString());
+        QCOMPARE(refused(QString(3749, u'x') + u"😀"_qs, false, false), u"描述长度为3751个字符"_qs);
     }
 
     // Column "c" of a CREATE TABLE text given its body, with COMMENT 'n'.

@@ -5,6 +5,7 @@
 
 #include "TestWindowDriving.h"
 
+#include "db/MySqlText.h"
 #include "support/TestMySql.h"
 
 inline const TestServer& Server()
@@ -15,7 +16,7 @@ inline const TestServer& Server()
 
 inline void Run(CMySqlClient& client, const QString& statement)
 {
-    QVERIFY2(client.Query(AnsiCodePage::FromUnicode(statement)), client.m_errorText.c_str());
+    QVERIFY2(client.Query(ToMySql(statement)), client.m_errorText.c_str());
 }
 
 // Types a new server, picks MySQL, fills port, user and password, presses Connect.

@@ -5,6 +5,12 @@
 
 #include <QTcpServer>
 
+static QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // Connecting and browsing through the window against the private MariaDB.
 // Lists are checked as "name|description" rows; columns as their shown cells.
 
@@ -42,8 +48,8 @@ private slots:
     {
         for (const char* db : {"vel_browse", "vel_empty"})
             m_admin.Query(std::string("drop database if exists ") + db);
-        m_admin.Query(AnsiCodePage::FromUnicode(u"drop database if exists `Tom's 数据库\\x`"_qs));
-        m_admin.Query(AnsiCodePage::FromUnicode(u"drop user if exists '用户'@'127.0.0.1'"_qs));
+        m_admin.Query(ToMySql(u"drop database if exists `Tom's 数据库\\x`"_qs));
+        m_admin.Query(ToMySql(u"drop user if exists '用户'@'127.0.0.1'"_qs));
     }
 
     // The database list, the stored parameters and the controls afterwards.
@@ -214,28 +220,101 @@ private slots:
         QCOMPARE(w->m_columnList->topLevelItemCount(), 400);
     }
 
-    // While the worker waits on a slow server: a second press starts
-    // nothing, the lists start nothing, and Exit waits for the worker.
-    void workerGuards()
+    // A server that accepts and never answers: Connect fails within its
+    // bound; Exit, pressed meanwhile, closes at once and keeps nothing. A
+    // second press or a list starts nothing while the worker waits.
+    void silentServer_data()
     {
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        relay.SetDelayMs(150);
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("connect_timeout") << false;
+        QTest::newRow("exit_while_waiting") << true;
+    }
+    void silentServer()
+    {
+        QFETCH(bool, exit);
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
         Window w;
+        const QByteArray settings = ReadAll("Pell.ini");
+        if (!exit)
+            w->m_mysql.m_timeouts.connect = 1;
         Retype(w->m_serverCombo, Server().host);
         QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
-        w->m_kind = 2;
-        w.Edit(1017)->setText(QString::number(relay.Port()));
-        w.Edit(1013)->setText(Server().user);
-        w.Edit(1014)->setText(Server().password);
+        PickKind(w, 1);
+        Retype(w.Edit(1017), QString::number(silent.serverPort()));
+        QElapsedTimer waited;
+        waited.start();
         w->OnConnect();
+        QCOMPARE(Enabled(w), QStringList());
         w->OnConnect();
-        QTRY_VERIFY(w->m_statusLabel->isVisible());
+        w->OnItemChangedDatabaseList(0);
+        QTRY_VERIFY(silent.hasPendingConnections());
         QVERIFY(w->WorkerRunning());
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
-        QVERIFY(!w->WorkerRunning());
-        QVERIFY(!w->isVisible());
-        QCOMPARE(relay.Accepted(), 1);
-        QVERIFY(w->m_databaseList->topLevelItemCount() > 0);
+        if (exit) {
+            QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
+            QVERIFY2(waited.elapsed() < 2000, qPrintable(QString::number(waited.elapsed())));
+            QVERIFY(!w->WorkerRunning() && !w->isVisible());
+            QCOMPARE(ReadAll("Pell.ini"), settings);
+        } else {
+            QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 10000);
+            QVERIFY(waited.elapsed() >= 1000);
+            QVERIFY(std::exchange(w.messages, {}).value(0).startsWith("警告|0x30|打开数据库失败...\n"));
+        }
+        QCOMPARE(w.messages, QStringList());
+        silent.nextPendingConnection();
+        QVERIFY(!silent.hasPendingConnections());
+    }
+
+    // Another session's open transaction holds the table: the column update
+    // gives up within its bound, says why and changes nothing.
+    void columnUpdateWhileTableLocked()
+    {
+        Run(m_admin, "create or replace table vel_browse.locked (id int primary key comment 'old')");
+        CMySqlClient holder;
+        SetTestServerParams(holder, Server());
+        QVERIFY(holder.Connect());
+        Run(holder, "start transaction");
+        Run(holder, "select * from vel_browse.locked for update");
+        Window w;
+        w->m_mysql.m_timeouts.lockWait = 1;
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_browse");
+        Click(w->m_tableList, "locked");
+        Click(w->m_columnList, "id");
+        Retype(w.Edit(1024), "new");
+        QElapsedTimer waited;
+        waited.start();
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1020)), Qt::LeftButton);
+        QVERIFY2(waited.elapsed() < 10000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(std::exchange(w.messages, {}),
+                 QStringList{"警告|0x30|表 locked 正被其他会话锁定，描述未更新。\n请稍后再试。"});
+        Run(holder, "rollback");
+        Run(m_admin, "select column_comment from information_schema.columns where table_name='locked'");
+        QCOMPARE(m_admin.GetValue(0, 0), std::string("old"));
+    }
+
+    // A server name of any length comes back whole after a restart, with
+    // its kind, port, user and password, and reading it adds no section.
+    void longServerNameSurvivesRestart()
+    {
+        // 127.0.0.1 written as one hexadecimal number with leading zeros.
+        const QString host = "0x" + QString(90, u'0') + "7f000001";
+        QByteArray settings;
+        {
+            Window w;
+            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
+            QCOMPARE(w.messages, QStringList());
+            settings = ReadAll("Pell.ini");
+        }
+        Window w(settings);
+        QCOMPARE(w->m_serverCombo->itemText(0), host);
+        const QStringList sections = QSettings("Pell.ini", QSettings::IniFormat).childGroups();
+        w->m_serverCombo->setCurrentIndex(0);
+        emit w->m_serverCombo->activated(0);
+        QCOMPARE(w.Edit(1017)->text() + '|' + w.Edit(1013)->text() + '|' + w.Edit(1014)->text(),
+                 Server().port + '|' + Server().user + '|' + Server().password);
+        QCOMPARE(w->m_kind, 2);
+        QCOMPARE(QSettings("Pell.ini", QSettings::IniFormat).childGroups(), sections);
     }
 };
 

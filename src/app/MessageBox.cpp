@@ -46,6 +46,9 @@ void CSchemaDlg::SetMessageAnswerer(MessageAnswerer answerer)
 
 int CSchemaDlg::MessageBox(const QString& text, const QString& caption, unsigned style)
 {
+    // A closing window asks and tells nothing; a question gets its "no".
+    if (m_closing)
+        return MessageAnswerFor(style, QMessageBox::NoButton);
     if (m_answerer)
         return m_answerer(text, caption, style);
     const MessageBoxLook look = MessageBoxLookFor(style);

@@ -5,6 +5,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdlib>
+
 CSchemaApp::CSchemaApp(int& argc, char** argv)
     : QApplication(argc, argv)
 {
@@ -29,6 +31,10 @@ bool CSchemaApp::InitInstance(const QString& settingsPath)
     CSchemaDlg dialog;
     dialog.SetSettingsPathAtStart(settingsPath);
     dialog.exec();
+    // A worker that not even a cancel reaches is not waited for; nothing it
+    // could still write is worth keeping the program alive.
+    if (dialog.WorkerRunning())
+        std::_Exit(0);
 
     removeTranslator(&qtBase);
     return false;

@@ -109,8 +109,16 @@ void CSchemaDlg::reject() {}
 
 void CSchemaDlg::OnExit()
 {
-    // A running worker ends first: it may still need the window.
-    WaitForWorker();
+    if (m_closing)
+        return;
+    m_closing = true;
+    if (m_workerRunning) {
+        m_mysql.Cancel();
+        if (m_connection)
+            m_connection->Cancel();
+    }
+    // Events go on meanwhile: the worker's last window changes need them.
+    WaitForWorker(kExitWaitMs);
     m_exitRequested = true;
     DestroyWindow();
     done(QDialog::Rejected);
@@ -118,7 +126,8 @@ void CSchemaDlg::OnExit()
 
 bool CSchemaDlg::DestroyWindow()
 {
-    if (m_connection && m_connection->State() != 0)
+    // A worker left behind still owns the connection.
+    if (m_connection && m_connection->State() != 0 && !m_workerRunning)
         m_connection->Close();
     return true;
 }

@@ -70,7 +70,11 @@ public:
     bool OnInitDialog();
     void InitWindowState();
     void LoadServerHistory();
+    // Closes within kExitWaitMs whatever a worker waits for: its wait is
+    // cut, and a worker still not back (a name lookup, an ODBC login) is
+    // left to the end of the process.
     void OnExit();
+    static constexpr int kExitWaitMs = 1500;
     bool DestroyWindow();
     void ShowAbout();
 
@@ -105,7 +109,8 @@ public:
     int OpenConnection(const QString& server, const QString& port, const QString& database, const QString& user,
                        const QString& password);
 
-    // Connecting: OnConnect starts ConnectWorker on a thread of its own.
+    // Connecting: OnConnect turns the connection controls off and starts
+    // ConnectWorker on a thread of its own.
     void OnConnect();
     void ConnectWorker();
     bool DetectCatalogVersion();
@@ -124,9 +129,11 @@ public:
     void OnColumnDescChange();
     void OnExport();
 
-    // Export: OnExport asks and starts ExportWorker on a thread of its own.
-    // The file is replaced only when every table was written.
-    void ExportWorker();
+    // Export: OnExport asks, turns the controls off and starts ExportWorker
+    // on a thread of its own. The file keeps every table that could be
+    // read; one that could hold none leaves the old file as it was.
+    struct ExportJob;
+    void ExportWorker(const ExportJob& job);
     // The save dialog for the export; an empty text means cancelled. Tests
     // install an answerer so that no dialog blocks them.
     using SaveFileAnswerer = std::function<QString(const QString& defaultName)>;
@@ -181,8 +188,11 @@ private:
     // worker without processing events, so neither can stall the other.
     template <typename F>
     auto OnWindow(F&& change);
-    void StartWorker(void (CSchemaDlg::*work)());
-    void WaitForWorker();
+    void StartWorker(std::function<void()> work);
+    // False when the worker still runs after limitMs.
+    bool WaitForWorker(int limitMs = -1);
+    bool WorkerCancelled() const;
+    void EnableExportControls(bool enable, bool single);
     void ConnectMySql();
     void ConnectSqlServer();
     void FinishConnect(const QStringList& databases, const QString& kindName);
@@ -218,6 +228,7 @@ private:
     QString m_settingsPathAtStart = QStringLiteral("Pell.ini");
     bool m_initDone = false;
     bool m_exitRequested = false;
+    bool m_closing = false; // Exit was pressed: nothing more is asked or told
     std::thread m_worker;
     std::atomic_bool m_workerRunning{false};
 

@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
@@ -85,52 +86,61 @@ void CSchemaDlg::ShowWarning(const QString& text)
 
 void CSchemaDlg::OnConnect()
 {
-    // A second press (or Enter in a field) before the worker has disabled
-    // the button must not start another worker on the same objects.
+    // A second press (or Enter in a field) must not start another worker on
+    // the same objects.
     if (m_workerRunning)
         return;
-    StartWorker(&CSchemaDlg::ConnectWorker);
+    m_statusLabel->show();
+    m_statusLabel->SetLabelText(QStringLiteral("正在连接服务器，请稍候..."));
+    Control(1015)->setEnabled(false);
+    LoadFields();
+    m_server = m_serverCombo->currentText();
+    if (m_server.isEmpty()) {
+        m_statusLabel->hide();
+        MessageBox(QStringLiteral("未输入服务器，或服务器选择错误。"), QStringLiteral("提示"), kMbIconInformation);
+        return;
+    }
+    // The worker reads the members these controls write.
+    EnableConnectionControls(false);
+    StartWorker([this] { ConnectWorker(); });
 }
 
-void CSchemaDlg::StartWorker(void (CSchemaDlg::*work)())
+void CSchemaDlg::StartWorker(std::function<void()> work)
 {
     if (m_worker.joinable())
         m_worker.join(); // the last worker has ended; only its thread is left
+    m_mysql.ResetCancel();
+    if (m_connection)
+        m_connection->ResetCancel();
     m_workerRunning = true;
-    m_worker = std::thread([this, work] {
-        (this->*work)();
+    m_worker = std::thread([this, work = std::move(work)] {
+        work();
         m_workerRunning = false;
         QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); // wakes a waiting Exit
     });
 }
 
-void CSchemaDlg::WaitForWorker()
+bool CSchemaDlg::WaitForWorker(int limitMs)
 {
     // The worker may still need the window's thread for its last changes.
-    while (m_workerRunning)
+    const QDeadlineTimer deadline(limitMs);
+    while (m_workerRunning && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    if (m_workerRunning)
+        return false;
     if (m_worker.joinable())
         m_worker.join();
+    return true;
+}
+
+bool CSchemaDlg::WorkerCancelled() const
+{
+    return m_mysql.Cancelled() || (m_connection && m_connection->Cancelled());
 }
 
 void CSchemaDlg::ConnectWorker()
 {
-    OnWindow([this] {
-        m_statusLabel->show();
-        m_statusLabel->SetLabelText(QStringLiteral("正在连接服务器，请稍候..."));
-        Control(1015)->setEnabled(false);
-        LoadFields();
-        m_server = m_serverCombo->currentText();
-    });
-    if (m_server.isEmpty()) {
-        OnWindow([this] {
-            m_statusLabel->hide();
-            MessageBox(QStringLiteral("未输入服务器，或服务器选择错误。"), QStringLiteral("提示"), kMbIconInformation);
-        });
-        return;
-    }
     DebugTrace(u"连接服务器: %s", {m_server});
-    OnWindow([this] { EnableConnectionControls(false); });
     if (m_kind == 2)
         ConnectMySql();
     else

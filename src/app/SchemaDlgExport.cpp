@@ -9,33 +9,50 @@
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "edit/DescriptionStatements.h"
+#include "export/ExportTarget.h"
 #include "export/MySqlColumnReader.h"
-#include "export/StructureFile.h"
 
 #include <QFileInfo>
 #include <QProgressBar>
-#include <QSaveFile>
 #include <QTreeWidget>
 
 struct CSchemaDlg::ExportRun {
-    CStructureWriter& writer;
+    CExportTarget& target;
     QStringList notWritten; // in table order
     QString writeError;     // the system's reason; ends the export
+};
+
+struct CSchemaDlg::ExportJob {
+    QString path;
+    bool single = false;
+    QStringList tables;
+    std::vector<SqlServerTable> sources;
 };
 
 namespace {
 
 constexpr qsizetype kNamedTables = 5;
 
-QString NotWrittenMessage(const QString& path, const QStringList& tables)
+// `written`: the file holds the other tables; otherwise it was left as it was.
+QString NotWrittenMessage(const QString& path, const QStringList& tables, bool written)
 {
     QString names = tables.first(qMin(tables.size(), kNamedTables)).join(u"、");
     if (tables.size() > kNamedTables)
         names += u" 等";
-    return QStringLiteral("文件未写入: %1\n%2 个表未能导出: %3").arg(path, QString::number(tables.size()), names);
+    const QString text = written ? QStringLiteral("已导出到文件: %1\n%2 个表未能导出: %3")
+                                 : QStringLiteral("文件未写入: %1\n%2 个表未能导出: %3");
+    return text.arg(path, QString::number(tables.size()), names);
 }
 
 } // namespace
+
+void CSchemaDlg::EnableExportControls(bool enable, bool single)
+{
+    for (int id : {1030, 1000, 1001, 1002})
+        Control(id)->setEnabled(enable);
+    if (single)
+        Control(1022)->setEnabled(enable);
+}
 
 void CSchemaDlg::OnExport()
 {
@@ -58,79 +75,65 @@ void CSchemaDlg::OnExport()
                       kMbYesNoQuestionDefaultNo) != kIdYes)
         return;
     m_exportFile = path;
-    StartWorker(&CSchemaDlg::ExportWorker);
+    ExportJob job{path, !m_table.isEmpty(), {}, {}};
+    if (job.single) {
+        job.tables.append(m_table);
+        job.sources.push_back(TableAt(m_tableRow));
+    }
+    for (int row = 0; !job.single && row < m_tableList->topLevelItemCount(); ++row) {
+        job.tables.append(m_tableList->topLevelItem(row)->text(0));
+        job.sources.push_back(TableAt(row));
+    }
+    // The worker reads the members these controls write.
+    EnableExportControls(false, job.single);
+    StartWorker([this, job = std::move(job)] { ExportWorker(job); });
 }
 
-void CSchemaDlg::ExportWorker()
+void CSchemaDlg::ExportWorker(const ExportJob& job)
 {
-    const QString path = m_exportFile;
-    const QString table = m_table;
-    const bool single = !table.isEmpty();
-    QSaveFile file(path);
-    CStructureWriter writer(file);
-    if (!OpenReplacement(file) || !writer.WriteByteOrderMark()) {
-        ShowWarning(QStringLiteral("无法打开文件: %1\n%2").arg(path, file.errorString()));
-        return;
-    }
-    std::vector<SqlServerTable> sources;
-    const QStringList tables = OnWindow([&] {
-        for (int id : {1030, 1000, 1001, 1002})
-            Control(id)->setEnabled(false);
-        if (single)
-            Control(1022)->setEnabled(false);
-        QStringList names;
-        if (single) {
-            names.append(table);
-            sources.push_back(TableAt(m_tableRow));
-        }
-        for (int row = 0; !single && row < m_tableList->topLevelItemCount(); ++row) {
-            names.append(m_tableList->topLevelItem(row)->text(0));
-            sources.push_back(TableAt(row));
-        }
-        return names;
-    });
-
-    ExportRun run{writer, {}, {}};
+    const QString& path = job.path;
+    CExportTarget target(path);
+    ExportRun run{target, {}, {}};
+    // The file is opened once connected: a worker left waiting for a server
+    // at Exit then leaves no copy behind.
     const bool connected = OpenConnection(m_server, m_port, m_database, m_user, m_password);
-    if (connected) {
+    const bool opened = connected && target.Open();
+    if (opened) {
         OnWindow([this] {
             Control(1030)->hide();
             m_progress->show();
         });
-        if (!writer.WriteHeader())
-            run.writeError = writer.ErrorString();
-        else if (m_kind == 2)
-            ExportMySql(tables, run);
+        if (m_kind == 2)
+            ExportMySql(job.tables, run);
         else
-            ExportSqlServer(tables, sources, run);
-        CloseSqlServer();
-        m_mysql.Close();
+            ExportSqlServer(job.tables, job.sources, run);
         OnWindow([this] {
             m_progress->hide();
             Control(1030)->show();
         });
     }
-    // Only a complete file takes the target's place; any failure leaves the
-    // old file as it was and removes the copy.
+    CloseSqlServer();
+    m_mysql.Close();
+    // The file keeps what could be read; with no table read it stays as it was.
+    const bool cancelled = WorkerCancelled();
     bool committed = false;
-    if (connected && run.writeError.isEmpty() && run.notWritten.isEmpty()) {
-        committed = file.commit();
+    if (opened && !cancelled && run.writeError.isEmpty() && (target.Started() || run.notWritten.isEmpty())) {
+        committed = target.Commit();
         if (!committed)
-            run.writeError = file.errorString();
+            run.writeError = target.ErrorString();
     } else {
-        file.cancelWriting();
+        target.Cancel();
     }
-    OnWindow([&] {
-        for (int id : {1030, 1000, 1001, 1002})
-            Control(id)->setEnabled(true);
-        if (single)
-            Control(1022)->setEnabled(true);
-    });
-    if (!run.writeError.isEmpty())
+    OnWindow([&] { EnableExportControls(true, job.single); });
+    if (cancelled || !connected)
+        return;
+    if (!opened)
+        ShowWarning(QStringLiteral("无法打开文件: %1\n%2").arg(path, target.ErrorString()));
+    else if (!run.writeError.isEmpty())
         ShowWarning(QStringLiteral("写入文件失败: %1\n%2").arg(path, run.writeError));
     else if (!run.notWritten.isEmpty())
-        ShowWarning(NotWrittenMessage(path, run.notWritten));
-    else if (committed && !tables.isEmpty())
+        ShowWarning(NotWrittenMessage(path, run.notWritten, committed));
+    else if (!job.tables.isEmpty())
         OnWindow([&] {
             MessageBox(QStringLiteral("已经导出成功！\n请查看文件: %1 。").arg(path), QStringLiteral("提示"),
                        kMbIconInformation);
@@ -155,8 +158,8 @@ void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
                 run.notWritten.append(part[i]);
                 continue;
             }
-            if (!run.writer.WriteTable(part[i], read.columns, m_kind)) {
-                run.writeError = run.writer.ErrorString();
+            if (!run.target.WriteTable(part[i], read.columns, m_kind)) {
+                run.writeError = run.target.ErrorString();
                 ShowTableProgress(written);
                 return;
             }
@@ -190,13 +193,13 @@ bool CSchemaDlg::ExportTable(const QString& table, const SqlServerTable& source,
     const CatalogRows result = QuerySqlServerRows(
         *m_recordset, *m_connection,
         BuildCatalogQuery(kQueryColumns, source.name, QString(), m_kind, false, source.schema), kColumnFields);
-    if (result.failed) {
-        ShowWarning(result.error);
+    if (result.failed || result.rows.empty()) {
+        ShowWarning(result.failed ? result.error : MissingTableMessage(table));
         run.notWritten.append(table);
         return false;
     }
-    if (!run.writer.WriteTable(table, result.rows, m_kind)) {
-        run.writeError = run.writer.ErrorString();
+    if (!run.target.WriteTable(table, result.rows, m_kind)) {
+        run.writeError = run.target.ErrorString();
         return true;
     }
     ShowTableProgress({qsizetype(result.rows.size())});

@@ -14,9 +14,6 @@
 
 namespace {
 
-// An item of the server box holds at most this many characters.
-constexpr qsizetype kMaxServerText = 49;
-
 struct ListColumn {
     const char16_t* header;
     Qt::Alignment alignment;
@@ -152,7 +149,7 @@ void CSchemaDlg::LoadServerHistory()
                                                QStringLiteral("Server%1").arg(n), QString());
         if (server.isEmpty())
             break;
-        m_serverCombo->insertItem(0, m_imageList.value(0), server.left(kMaxServerText));
+        m_serverCombo->insertItem(0, m_imageList.value(0), server);
     }
     // Filling the box selects nothing; the server field stays empty.
     m_serverCombo->setCurrentIndex(-1);

@@ -1,5 +1,13 @@
 #include "db/MySqlClient.h"
 
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <utility>
+
 namespace {
 
 constexpr unsigned int kErUnknownCharacterSet = 1115;
@@ -11,11 +19,42 @@ void InitLibraryOnce()
     (void)result;
 }
 
+// The library's socket wait carries no context, so the client that is
+// waiting on this thread names its cancel signal here.
+thread_local int t_cancelFd = -1;
+
+int WaitForSocket(my_socket socket, my_bool reading, int timeoutMs)
+{
+    pollfd fds[2] = {{socket, short(reading ? POLLIN : POLLOUT), 0}, {t_cancelFd, POLLIN, 0}};
+    int rc;
+    do
+        rc = poll(fds, t_cancelFd >= 0 ? 2 : 1, timeoutMs);
+    while (rc < 0 && errno == EINTR);
+    if (rc > 0 && fds[1].revents != 0) {
+        errno = ECANCELED;
+        return -1;
+    }
+    return rc;
+}
+
+class CancelScope
+{
+public:
+    explicit CancelScope(int fd) : m_previous(std::exchange(t_cancelFd, fd)) {}
+    ~CancelScope() { t_cancelFd = m_previous; }
+    CancelScope(const CancelScope&) = delete;
+    CancelScope& operator=(const CancelScope&) = delete;
+
+private:
+    int m_previous;
+};
+
 } // namespace
 
 CMySqlClient::CMySqlClient()
 {
     InitLibraryOnce();
+    m_cancelFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     InitHandle();
 }
 
@@ -23,6 +62,24 @@ CMySqlClient::~CMySqlClient()
 {
     ReplaceResult(nullptr);
     mysql_close(&m_handle);
+    if (m_cancelFd >= 0)
+        close(m_cancelFd);
+}
+
+void CMySqlClient::Cancel()
+{
+    m_cancelled = true;
+    const std::uint64_t one = 1;
+    if (m_cancelFd >= 0 && write(m_cancelFd, &one, sizeof one) < 0)
+        return; // only a full counter fails, and that is readable too
+}
+
+void CMySqlClient::ResetCancel()
+{
+    std::uint64_t count = 0;
+    if (m_cancelFd >= 0 && read(m_cancelFd, &count, sizeof count) < 0)
+        count = 0; // nothing was pending
+    m_cancelled = false;
 }
 
 void CMySqlClient::InitHandle()
@@ -31,6 +88,8 @@ void CMySqlClient::InitHandle()
     // Names, user and password travel as UTF-8 from the handshake on; "set
     // names" still precedes each statement.
     mysql_options(&m_handle, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    // Every wait of the library goes through this, which Cancel interrupts.
+    mysql_optionsv(&m_handle, MARIADB_OPT_IO_WAIT, WaitForSocket);
     m_setNames = "set names utf8mb4";
     m_handleUsed = false;
     m_connected = false;
@@ -48,11 +107,17 @@ void CMySqlClient::SetConnectParams(const std::string& host, const std::string& 
 
 bool CMySqlClient::Connect()
 {
+    const CancelScope scope(m_cancelFd);
     if (m_handleUsed) {
         mysql_close(&m_handle);
         InitHandle();
     }
     m_handleUsed = true;
+    // Without a timeout the library blocks in the socket call, past the wait
+    // that Cancel interrupts.
+    mysql_options(&m_handle, MYSQL_OPT_CONNECT_TIMEOUT, &m_timeouts.connect);
+    mysql_options(&m_handle, MYSQL_OPT_READ_TIMEOUT, &m_timeouts.statement);
+    mysql_options(&m_handle, MYSQL_OPT_WRITE_TIMEOUT, &m_timeouts.statement);
     const char* database = m_connectDb.empty() ? nullptr : m_connectDb.c_str();
     if (!mysql_real_connect(&m_handle, m_connectHost.c_str(), m_connectUser.c_str(), m_connectPasswd.c_str(),
                             database, m_connectPort, nullptr, 0)) {
@@ -70,6 +135,7 @@ bool CMySqlClient::Connect()
 void CMySqlClient::Close()
 {
     // The result is client memory and stays readable after the close.
+    const CancelScope scope(m_cancelFd);
     mysql_close(&m_handle);
     InitHandle();
 }
@@ -81,6 +147,7 @@ bool CMySqlClient::Query(const std::string& statement)
 
 bool CMySqlClient::Send(const std::string& statement)
 {
+    const CancelScope scope(m_cancelFd);
     mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size());
 
     if (mysql_send_query(&m_handle, statement.data(), statement.size()) != 0) {
@@ -92,6 +159,7 @@ bool CMySqlClient::Send(const std::string& statement)
 
 bool CMySqlClient::Receive()
 {
+    const CancelScope scope(m_cancelFd);
     if (mysql_read_query_result(&m_handle) != 0) {
         CaptureError();
         return false;

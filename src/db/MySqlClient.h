@@ -1,7 +1,10 @@
 #pragma once
 
+#include "db/DbTimeouts.h"
+
 #include <mysql.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,7 +15,7 @@
 // "set names utf8mb4" ("utf8" on a server without it), so those bytes are
 // UTF-8 (see db/MySqlText.h).
 //
-// Used by one thread at a time; nothing here locks.
+// Used by one thread at a time; only Cancel may come from another.
 class CMySqlClient
 {
 public:
@@ -49,6 +52,15 @@ public:
 
     void CaptureError();
 
+    // Makes the wait under way, and every later one, fail at once, from any
+    // thread; the failure reads as a lost link. ResetCancel undoes it.
+    void Cancel();
+    void ResetCancel();
+    bool Cancelled() const { return m_cancelled; }
+
+    // Read at each Connect.
+    DbTimeouts m_timeouts;
+
     // Last failure of Connect or Query; a success leaves them as they were.
     std::uint32_t m_errorCode = 0;
     std::string m_errorText = "ok";
@@ -70,6 +82,8 @@ private:
     std::string m_setNames;
     void ReplaceResult(MYSQL_RES* result);
 
+    int m_cancelFd = -1; // an eventfd, readable once cancelled
+    std::atomic_bool m_cancelled{false};
     bool m_handleUsed = false;
     bool m_connected = false;
     // Rows and field lengths of m_result, kept so a value costs O(1).

@@ -8,13 +8,6 @@
 
 using namespace OdbcSupport;
 
-namespace {
-
-// ADO's default ConnectionTimeout.
-constexpr SQLULEN LoginTimeoutSeconds = 15;
-
-} // namespace
-
 QString OdbcMessages::ObjectOpen()
 {
     return QStringLiteral("Operation is not allowed when the object is open.");
@@ -82,7 +75,10 @@ void COdbcConnection::Open(const QString& connectionString)
         throw COdbcError(OdbcMessages::ObjectOpen());
     SQLHDBC dbc = SQL_NULL_HDBC;
     Check(SQLAllocHandle(SQL_HANDLE_DBC, m_env, &dbc), SQL_HANDLE_ENV, m_env);
-    SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(LoginTimeoutSeconds), 0);
+    SQLSetConnectAttrW(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeouts.connect)), 0);
+    // Bounds the driver's waits that no statement timeout covers.
+    SQLSetConnectAttrW(dbc, SQL_ATTR_CONNECTION_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeouts.statement)),
+                       0);
     const SQLRETURN rc = SQLDriverConnectW(dbc, nullptr, ToSqlWChar(connectionString),
                                            SQL_NTS, nullptr, 0,
                                            nullptr, SQL_DRIVER_NOPROMPT);
@@ -98,7 +94,7 @@ void COdbcConnection::Execute(const QString& statement)
 {
     if (!m_dbc)
         throw COdbcError(OdbcMessages::ObjectClosed());
-    StatementHandle stmt(m_dbc);
+    StatementHandle stmt(*this);
     SQLRETURN rc = SQLExecDirectW(stmt.get(), ToSqlWChar(statement), static_cast<SQLINTEGER>(statement.size()));
     // A batch may report its failure in a later result, so walk them all.
     while (rc != SQL_NO_DATA) {
@@ -113,6 +109,23 @@ bool COdbcConnection::LinkLost() const
     return m_dbc
         && SQL_SUCCEEDED(SQLGetConnectAttr(m_dbc, SQL_ATTR_CONNECTION_DEAD, &dead, SQL_IS_UINTEGER, nullptr))
         && dead == SQL_CD_TRUE;
+}
+
+void COdbcConnection::Cancel()
+{
+    const std::lock_guard lock(m_runningMutex);
+    m_cancelled = true;
+    // The driver manager lets SQLCancel past the statement's own lock.
+    if (m_running)
+        SQLCancel(m_running);
+}
+
+void COdbcConnection::SetRunning(void* statement)
+{
+    const std::lock_guard lock(m_runningMutex);
+    m_running = statement;
+    if (statement && m_cancelled)
+        throw COdbcError(QStringLiteral("Operation cancelled."));
 }
 
 void COdbcConnection::Close()

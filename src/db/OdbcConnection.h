@@ -1,10 +1,14 @@
 #pragma once
 
+#include "db/DbTimeouts.h"
+
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <exception>
 #include <memory>
+#include <mutex>
 
 // A failing ODBC call. The description is what the driver and the server
 // said, every diagnostic record's text unchanged, one per line; empty when
@@ -27,7 +31,8 @@ private:
 };
 
 // One ODBC connection (the part of an ADO connection the tool uses). Opened
-// for one operation and closed again; used by one thread at a time.
+// for one operation and closed again; used by one thread at a time, but
+// Cancel may come from another.
 class COdbcConnection
 {
 public:
@@ -52,11 +57,26 @@ public:
     // The SQLHDBC while open, otherwise null.
     void* NativeHandle() const { return m_dbc; }
 
+    // Cancels the statement under way and fails every later one, from any
+    // thread; a login under way runs on to its timeout. ResetCancel undoes it.
+    void Cancel();
+    void ResetCancel() { m_cancelled = false; }
+    bool Cancelled() const { return m_cancelled; }
+    // The statement being run, for Cancel; null when none. Throws COdbcError
+    // when cancelled.
+    void SetRunning(void* statement);
+
+    // Read at each Open and each statement.
+    DbTimeouts m_timeouts;
+
 private:
     explicit COdbcConnection(void* environment) : m_env(environment) {}
 
     void* m_env;
     void* m_dbc = nullptr;
+    std::mutex m_runningMutex;
+    void* m_running = nullptr;
+    std::atomic_bool m_cancelled{false};
 };
 
 namespace OdbcMessages {

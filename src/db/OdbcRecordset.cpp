@@ -61,7 +61,7 @@ void COdbcRecordset::Open(const QString& statement, COdbcConnection& connection)
     if (connection.State() == 0)
         throw COdbcError(OdbcMessages::ObjectClosed());
 
-    StatementHandle stmt(static_cast<SQLHDBC>(connection.NativeHandle()));
+    StatementHandle stmt(connection);
     SQLRETURN rc = SQLExecDirectW(stmt.get(), ToSqlWChar(statement), static_cast<SQLINTEGER>(statement.size()));
     // Skip leading results without columns (row counts of a batch).
     SQLSMALLINT columns = 0;

@@ -37,25 +37,40 @@ inline void Check(SQLRETURN rc, SQLSMALLINT handleType, SQLHANDLE handle)
         throw COdbcError::FromDiagnostics(handleType, handle);
 }
 
-// Owns one statement handle for the length of one call.
+// Owns one statement handle for the length of one call, bounded by the
+// connection's statement timeout and known to its Cancel meanwhile.
 class StatementHandle
 {
 public:
-    explicit StatementHandle(SQLHDBC connection)
+    explicit StatementHandle(COdbcConnection& connection) : m_connection(connection)
     {
-        const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, connection, &m_handle);
+        const auto dbc = static_cast<SQLHDBC>(connection.NativeHandle());
+        const SQLRETURN rc = SQLAllocHandle(SQL_HANDLE_STMT, dbc, &m_handle);
         if (!Succeeded(rc)) {
             m_handle = SQL_NULL_HSTMT;
-            throw COdbcError::FromDiagnostics(SQL_HANDLE_DBC, connection);
+            throw COdbcError::FromDiagnostics(SQL_HANDLE_DBC, dbc);
+        }
+        SQLSetStmtAttrW(m_handle, SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(SQLULEN(connection.m_timeouts.statement)), 0);
+        try {
+            connection.SetRunning(m_handle);
+        } catch (...) {
+            SQLFreeHandle(SQL_HANDLE_STMT, m_handle);
+            throw;
         }
     }
-    ~StatementHandle() { SQLFreeHandle(SQL_HANDLE_STMT, m_handle); }
+    ~StatementHandle()
+    {
+        m_connection.SetRunning(nullptr);
+        SQLFreeHandle(SQL_HANDLE_STMT, m_handle);
+    }
     StatementHandle(const StatementHandle&) = delete;
     StatementHandle& operator=(const StatementHandle&) = delete;
 
     SQLHSTMT get() const { return m_handle; }
 
 private:
+    COdbcConnection& m_connection;
     SQLHSTMT m_handle = SQL_NULL_HSTMT;
 };
 

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr std::uint32_t kErNoSuchTable = 1146;
+constexpr std::uint32_t kErLockWaitTimeout = 1205;
 constexpr qsizetype kMySqlColumnCommentLength = 1024;
 constexpr qsizetype kMySqlTableCommentLength = 2048;
 // sp_addextendedproperty takes at most 7,500 bytes of nvarchar.
@@ -22,13 +23,26 @@ bool Run(CMySqlClient& client, const QString& statement)
     return client.Query(ToMySql(statement));
 }
 
-UpdateResult Finish(CMySqlClient& client, UpdateResult::Outcome outcome)
+UpdateResult Finish(CMySqlClient& client, UpdateResult::Outcome outcome, const QString& table)
 {
     UpdateResult result{outcome, {}, {}};
-    if (outcome == UpdateResult::Failed)
+    if (outcome == UpdateResult::Failed && client.m_errorCode == kErLockWaitTimeout)
+        result.error = QStringLiteral("表 %1 正被其他会话锁定，描述未更新。\n请稍后再试。").arg(table);
+    else if (outcome == UpdateResult::Failed)
         result.error = MySqlQueryFailure(client);
     client.Close();
     return result;
+}
+
+// A change waits for the table behind another session's open transaction;
+// the window's thread waits with it, so not for the server's default day.
+// A server without one of these settings keeps its own and the statement
+// timeout still ends the wait.
+void BoundLockWait(CMySqlClient& client)
+{
+    const QString seconds = QString::number(client.m_timeouts.lockWait);
+    Run(client, QStringLiteral("set session lock_wait_timeout=") + seconds);
+    Run(client, QStringLiteral("set session innodb_lock_wait_timeout=") + seconds);
 }
 
 QString StoredDescriptionMessage(const QString& stored)
@@ -53,9 +67,9 @@ UpdateResult Checked(const QString& stored, const QString& typed, const QString&
     return {UpdateResult::Done, {}, stored};
 }
 
-UpdateResult ReadBackFailed(CMySqlClient& client)
+UpdateResult ReadBackFailed(CMySqlClient& client, const QString& table)
 {
-    UpdateResult result = Finish(client, UpdateResult::Failed);
+    UpdateResult result = Finish(client, UpdateResult::Failed, table);
     result.error = QStringLiteral("描述已发送，但无法读回服务器保存的描述：\n") + result.error;
     return result;
 }
@@ -88,10 +102,11 @@ UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table,
     const bool noBackslashEscapes = client.NoBackslashEscapes();
     const QString statement = MySqlTableComment(table, description, noBackslashEscapes);
     DebugTrace(u"%s", {statement});
+    BoundLockWait(client);
     if (!Run(client, statement))
-        return Finish(client, UpdateResult::Failed);
+        return Finish(client, UpdateResult::Failed, table);
     if (!Run(client, MySqlTableCommentReadBack(table, noBackslashEscapes)))
-        return ReadBackFailed(client);
+        return ReadBackFailed(client, table);
     const QString stored = FromMySql(client.GetValue(0, 0));
     client.Close();
     return Checked(stored, description);
@@ -103,24 +118,26 @@ UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table
     // The column is read and written in a mode that gives an exact round
     // trip, whatever quoting and printing modes the server has.
     if (!Run(client, MySqlSessionMode()))
-        return Finish(client, UpdateResult::Failed);
+        return Finish(client, UpdateResult::Failed, table);
     if (!Run(client, MySqlRoundTripMode(FromMySql(client.GetValue(0, 0)))))
-        return Finish(client, UpdateResult::Failed);
+        return Finish(client, UpdateResult::Failed, table);
     const SqlDialect dialect{};
     if (!Run(client, MySqlShowCreateTable(table)))
-        return Finish(client, client.m_errorCode == kErNoSuchTable ? UpdateResult::NoSuchColumn : UpdateResult::Failed);
+        return Finish(client, client.m_errorCode == kErNoSuchTable ? UpdateResult::NoSuchColumn : UpdateResult::Failed,
+                      table);
     const QString before = FromMySql(client.GetValue(0, 1));
     const std::optional<QString> definition =
         RestateColumn(before, column, MySqlCommentClause(description, false), dialect);
     if (!definition)
-        return Finish(client, UpdateResult::NoSuchColumn);
+        return Finish(client, UpdateResult::NoSuchColumn, table);
+    BoundLockWait(client);
     if (!Run(client, MySqlModifyColumn(table, *definition)))
-        return Finish(client, UpdateResult::Failed);
+        return Finish(client, UpdateResult::Failed, table);
     if (!Run(client, MySqlShowCreateTable(table)))
-        return ReadBackFailed(client);
+        return ReadBackFailed(client, table);
     const QString after = FromMySql(client.GetValue(0, 1));
     if (!Run(client, MySqlColumnCommentReadBack(table, column, false)) || client.RowCount() != 1)
-        return ReadBackFailed(client);
+        return ReadBackFailed(client, table);
     const QString stored = FromMySql(client.GetValue(0, 0));
     client.Close();
     return Checked(stored, description, RestateColumn(before, column, {}, dialect).value_or(before),

@@ -1,8 +1,12 @@
 #include "export/ExportFileName.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 QString ExportFileName(const QString& chosen, bool textFilter)
 {
-    if (!textFilter || chosen.isEmpty() || chosen.endsWith(u".txt", Qt::CaseInsensitive))
+    static const QRegularExpression suffix(QStringLiteral("\\.(?![0-9]+$)[\\p{L}\\p{N}]{1,5}$"));
+    if (!textFilter || chosen.isEmpty() || QFileInfo(chosen).fileName().contains(suffix))
         return chosen;
     return chosen + QStringLiteral(".txt");
 }

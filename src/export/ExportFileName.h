@@ -3,7 +3,9 @@
 #include <QString>
 
 // The name the export writes to once the save dialog has answered. With the
-// text filter chosen, a name that does not end in ".txt" gets it: the
-// default name "host-database" often holds dots ("127.0.0.1-shop"), which
-// the dialog's default suffix takes for a suffix of its own.
+// text filter chosen, a name without a suffix of its own gets ".txt". The
+// dialog's own rule takes any dot for a suffix, and the default name
+// "host-database" often holds dots ("127.0.0.1-shop"); here a suffix is the
+// file name's last ".xxx" of 1 to 5 letters or digits, not all digits, so
+// "report.csv" stays as typed and "127.0.0.1-shop" or "db.2023" get ".txt".
 QString ExportFileName(const QString& chosen, bool textFilter);

@@ -38,6 +38,9 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
             table.failed = true;
             reading.errors.append(rows.error);
             reading.linkLost = LinkLost(client);
+        } else if (rows.rows.empty()) {
+            table.failed = true;
+            reading.errors.append(MissingTableMessage(tables[index]));
         } else {
             table.columns = std::move(rows.rows);
         }
@@ -45,6 +48,11 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
 }
 
 } // namespace
+
+QString MissingTableMessage(const QString& table)
+{
+    return QStringLiteral("未查询到表 %1 的字段，该表可能已被删除。").arg(table);
+}
 
 CMySqlColumnChunks::CMySqlColumnChunks(CMySqlClient& client, QString database, QStringList tables, qsizetype chunk)
     : m_client(client), m_database(std::move(database)), m_tables(std::move(tables)), m_chunk(chunk)

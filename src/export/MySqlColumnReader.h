@@ -14,9 +14,14 @@ struct TableColumns {
     bool failed = false;
 };
 
+// A table has at least one column, so a column statement that gives none
+// means the table is gone (or out of the user's sight): the export says so
+// instead of writing it empty.
+QString MissingTableMessage(const QString& table);
+
 struct ColumnReading {
     std::vector<TableColumns> tables; // one per table asked for, same order
-    QStringList errors;               // "查询失败..." once per failed statement
+    QStringList errors;               // once per failed statement or missing table
     bool linkLost = false;            // no later statement on this connection can work
 };
 

@@ -16,9 +16,6 @@ namespace {
 // equal to it counts as missing too.
 const QString kMissing = QStringLiteral("_?_NULL_|_");
 
-// A read returns what a buffer of 260 UTF-16 units holds.
-constexpr qsizetype kMaxValueLength = 259;
-
 // Larger files are not settings files; they are neither parsed nor rewritten.
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
 
@@ -111,21 +108,13 @@ void Store(const QString& path, LoadedFile& loaded, const QString& section, cons
     file.commit();
 }
 
-// The private-profile rule: matching quotes stripped, then cut to the buffer.
+// The private-profile rule: matching quotes stripped. A value is read whole,
+// as it was written: a cut server name or password would name another.
 QString ProfileString(const QString& stored)
 {
-    QString value = stored;
-    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front())
-        value = value.sliced(1, value.size() - 2);
-    if (value.size() > kMaxValueLength) {
-        qsizetype length = kMaxValueLength;
-        // Never keep half of a surrogate pair.
-        if (value[length - 1].isHighSurrogate())
-            --length;
-        value.truncate(length);
-    }
-    return value;
+    if (stored.size() >= 2 && (stored.front() == u'"' || stored.front() == u'\'') && stored.back() == stored.front())
+        return stored.sliced(1, stored.size() - 2);
+    return stored;
 }
 
 } // namespace

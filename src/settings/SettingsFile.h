@@ -12,7 +12,7 @@ public:
     // working directory; a name with a directory part is used unchanged.
     QString FullPath(const QString& fileName) const;
 
-    // The value (at most 259 characters, quotes and white space stripped);
+    // The whole value, quotes and white space stripped;
     // a missing key, or one holding the marker text, is written back with
     // the default and the default is returned.
     QString Read(const QString& fileName, const QString& section, const QString& key,

@@ -5,6 +5,7 @@
 
 #include "TestWindowDriving.h"
 
+#include "db/MySqlText.h"
 #include "support/TestMySql.h"
 
 inline const TestServer& Server()

@@ -1,3 +1,4 @@
+#include "ExportDriving.h"
 #include "MySqlWindow.h"
 
 #include "support/TcpRelay.h"
@@ -214,28 +215,81 @@ private slots:
         QCOMPARE(w->m_columnList->topLevelItemCount(), 400);
     }
 
-    // While the worker waits on a slow server: a second press starts
-    // nothing, the lists start nothing, and Exit waits for the worker.
-    void workerGuards()
+    // A server that never answers: Connect fails within its bound, or Exit
+    // closes at once and keeps nothing; meanwhile nothing else starts.
+    void silentServer_data()
     {
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        relay.SetDelayMs(150);
+        QTest::addColumn<bool>("exit");
+        QTest::newRow("connect_timeout") << false;
+        QTest::newRow("exit_while_waiting") << true;
+    }
+    void silentServer()
+    {
+        QFETCH(bool, exit);
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost));
         Window w;
+        const QByteArray settings = ReadAll("Pell.ini");
+        w->m_mysql.m_timeouts.connect = exit ? 60 : 1;
         Retype(w->m_serverCombo, Server().host);
         QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
-        w->m_kind = 2;
-        w.Edit(1017)->setText(QString::number(relay.Port()));
-        w.Edit(1013)->setText(Server().user);
-        w.Edit(1014)->setText(Server().password);
+        PickKind(w, 1);
+        Retype(w.Edit(1017), QString::number(silent.serverPort()));
+        QElapsedTimer waited;
+        waited.start();
         w->OnConnect();
+        QCOMPARE(Enabled(w), QStringList());
         w->OnConnect();
-        QTRY_VERIFY(w->m_statusLabel->isVisible());
-        QVERIFY(w->WorkerRunning());
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
-        QVERIFY(!w->WorkerRunning());
-        QVERIFY(!w->isVisible());
-        QCOMPARE(relay.Accepted(), 1);
-        QVERIFY(w->m_databaseList->topLevelItemCount() > 0);
+        w->OnItemChangedDatabaseList(0);
+        QTRY_VERIFY(silent.hasPendingConnections() && w->WorkerRunning());
+        if (exit)
+            QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 10000);
+        QVERIFY2(waited.elapsed() < (exit ? 2000 : 10000), qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(ReadAll("Pell.ini"), settings);
+        QCOMPARE(std::exchange(w.messages, {}).join("").startsWith("警告|0x30|打开数据库失败...\n"), !exit);
+    }
+
+    // Another session's open transaction holds the table: the update gives up and says why.
+    void columnUpdateWhileTableLocked()
+    {
+        Run(m_admin, "create or replace table vel_browse.locked (id int comment 'old')");
+        CMySqlClient holder;
+        SetTestServerParams(holder, Server());
+        QVERIFY(holder.Connect());
+        Run(holder, "start transaction");
+        Run(holder, "select * from vel_browse.locked for update");
+        Window w;
+        w->m_mysql.m_timeouts.lockWait = 1;
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_browse");
+        Click(w->m_tableList, "locked");
+        Click(w->m_columnList, "id");
+        Retype(w.Edit(1024), "new");
+        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1020)), Qt::LeftButton);
+        QCOMPARE(std::exchange(w.messages, {}), QStringList{"警告|0x30|表 locked 正被其他会话锁定，描述未更新。\n请稍后再试。"});
+        Run(holder, "rollback");
+        Run(m_admin, "select column_comment from information_schema.columns where table_name='locked'");
+        QCOMPARE(m_admin.GetValue(0, 0), std::string("old"));
+    }
+
+    // A long server name comes back whole with its settings; choosing it adds no section.
+    void longServerNameSurvivesRestart()
+    {
+        const QString host = "0x" + QString(90, u'0') + "7f000001"; // 127.0.0.1
+        QByteArray settings;
+        {
+            Window w;
+            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
+            settings = ReadAll("Pell.ini");
+        }
+        Window w(settings);
+        const QStringList sections = QSettings("Pell.ini", QSettings::IniFormat).childGroups();
+        w->m_serverCombo->setCurrentIndex(0);
+        emit w->m_serverCombo->activated(0);
+        QCOMPARE(QStringList({w->m_serverCombo->itemText(0), w.Edit(1017)->text(), w.Edit(1013)->text(), w.Edit(1014)->text(), w->m_kindCombo->currentText()}),
+                 QStringList({host, Server().port, Server().user, Server().password, "MySQL"}));
+        QCOMPARE(QSettings("Pell.ini", QSettings::IniFormat).childGroups(), sections);
     }
 };
 

@@ -25,12 +25,24 @@ class TestStructureFile : public QObject
     Q_OBJECT
 
 private slots:
+    // ".txt" only where no suffix was typed; a server name's dots are no suffix.
+    void exportFileName_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("textFilter");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("server_name") << "/d/127.0.0.1-shop" << true << "/d/127.0.0.1-shop.txt";
+        QTest::newRow("bare_ip") << "/d/127.0.0.1" << true << "/d/127.0.0.1.txt";
+        QTest::newRow("typed_csv") << "/d/report.csv" << true << "/d/report.csv";
+        QTest::newRow("six_letters") << "/d/a.abcdef" << true << "/d/a.abcdef.txt";
+        QTest::newRow("dot_in_folder") << "/d.csv/report" << true << "/d.csv/report.txt";
+        QTest::newRow("all_filter") << "/d/127.0.0.1-shop" << false << "/d/127.0.0.1-shop";
+    }
     void exportFileName()
     {
-        QCOMPARE(ExportFileName("/d/127.0.0.1-shop", true), QString("/d/127.0.0.1-shop.txt"));
-        QCOMPARE(ExportFileName("/d/a.TXT", true), QString("/d/a.TXT"));
-        QCOMPARE(ExportFileName("/d/127.0.0.1-shop", false), QString("/d/127.0.0.1-shop"));
-        QCOMPARE(ExportFileName("", true), QString());
+        QFETCH(QString, typed);
+        QFETCH(bool, textFilter);
+        QTEST(ExportFileName(typed, textFilter), "saved");
     }
 
     // One column is one line of ten fields whatever its values hold.

@@ -402,8 +402,9 @@ private slots:
         QCOMPARE(Rows(w->m_columnList), QStringList{u"b|int|10|0|√||||"_s + text});
     }
 
-    // The link drops inside the second table: the old file stays, the
-    // tables not written are named once; then every table, byte for byte.
+    // The link drops inside the second table: the file keeps the table read
+    // before, the tables left out are named once; then every table, byte
+    // for byte.
     void exportAllTables()
     {
         QTemporaryDir out;
@@ -420,13 +421,14 @@ private slots:
         Export(w);
         const QStringList shown = std::exchange(w.messages, {});
         QCOMPARE(shown.mid(2), (QStringList{kWarning + kEof,
-                                            u"警告|0x30|文件未写入: %1\n2 个表未能导出: Orders、客户's\\ log"_s.arg(path)}));
-        QCOMPARE(ReadAll(path), QByteArray("old"));
+                                            u"警告|0x30|已导出到文件: %1\n2 个表未能导出: Orders、客户's\\ log"_s.arg(path)}));
+        const QString customers = u"Customers\tname\tnvarchar\t100\t0\t\t\t\t\t"_s;
+        QCOMPARE(ReadAll(path), Utf16File({kHeader, customers}));
 
         Serve(1);
         Export(w);
         QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
-        QStringList lines{kHeader, u"Customers\tname\tnvarchar\t100\t0\t\t\t\t\t"_s};
+        QStringList lines{kHeader, customers};
         for (const QString& row : kOrdersColumns)
             lines << u"Orders\t"_s + QString(row).replace(u'|', u'\t');
         QCOMPARE(ReadAll(path), Utf16File(lines << u"客户's\\ log\tit's\tdatetime\t23\t3\t√\t\t\t\t货号"_s));

@@ -203,11 +203,6 @@ private:
     CatalogRows QueryCatalog(int queryKind, const QString& table, int columns);
     void ShowProgress(qsizetype rows);
     void CloseSqlServer();
-    struct ExportRun;
-    void ExportMySql(const QStringList& tables, ExportRun& run);
-    void ExportSqlServer(const QStringList& tables, const std::vector<SqlServerTable>& sources, ExportRun& run);
-    // False when the column statement failed (its message shown).
-    bool ExportTable(const QString& table, const SqlServerTable& source, ExportRun& run);
     // The SQL Server table of a table list row: its schema and bare name.
     SqlServerTable TableAt(int row) const;
     // One step of the bar for each written table, the table's rows.

@@ -3,24 +3,16 @@
 
 #include "app/SchemaDlgWorker.h"
 
-#include "catalog/CatalogQuery.h"
-#include "catalog/CatalogRows.h"
 #include "common/CompleteWrite.h"
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "edit/DescriptionStatements.h"
 #include "export/ExportTarget.h"
-#include "export/MySqlColumnReader.h"
+#include "export/StructureExport.h"
 
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QTreeWidget>
-
-struct CSchemaDlg::ExportRun {
-    CExportTarget& target;
-    QStringList notWritten; // in table order
-    QString writeError;     // the system's reason; ends the export
-};
 
 struct CSchemaDlg::ExportJob {
     QString path;
@@ -93,7 +85,7 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
 {
     const QString& path = job.path;
     CExportTarget target(path);
-    ExportRun run{target, {}, {}};
+    ExportOutcome run;
     // The file is opened once connected: a worker left waiting for a server
     // at Exit then leaves no copy behind.
     const bool connected = OpenConnection(m_server, m_port, m_database, m_user, m_password);
@@ -103,10 +95,12 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             Control(1030)->hide();
             m_progress->show();
         });
+        const ExportReports reports{[this](const QString& text) { ShowWarning(text); },
+                                    [this](const std::vector<qsizetype>& rows) { ShowTableProgress(rows); }};
         if (m_kind == 2)
-            ExportMySql(job.tables, run);
+            ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, target, run, reports);
         else
-            ExportSqlServer(job.tables, job.sources, run);
+            ExportSqlServerTables(*m_recordset, *m_connection, m_kind, job.tables, job.sources, target, run, reports);
         OnWindow([this] {
             m_progress->hide();
             Control(1030)->show();
@@ -138,72 +132,6 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             MessageBox(QStringLiteral("已经导出成功！\n请查看文件: %1 。").arg(path), QStringLiteral("提示"),
                        kMbIconInformation);
         });
-}
-
-void CSchemaDlg::ExportMySql(const QStringList& tables, ExportRun& run)
-{
-    // Chunks keep the client's memory bounded whatever the database's size.
-    CMySqlColumnChunks chunks(m_mysql, m_database, tables, m_exportChunk);
-    while (!chunks.AtEnd()) {
-        const QStringList part = chunks.NextTables();
-        const ColumnReading reading = chunks.Read();
-        for (const QString& error : reading.errors)
-            ShowWarning(error);
-        // The bar's steps of a chunk's tables go to the window together: a
-        // round trip for each table cost as much as writing it.
-        std::vector<qsizetype> written;
-        for (qsizetype i = 0; i < part.size(); ++i) {
-            const TableColumns& read = reading.tables[size_t(i)];
-            if (read.failed) {
-                run.notWritten.append(part[i]);
-                continue;
-            }
-            if (!run.target.WriteTable(part[i], read.columns, m_kind)) {
-                run.writeError = run.target.ErrorString();
-                ShowTableProgress(written);
-                return;
-            }
-            written.push_back(qsizetype(read.columns.size()));
-        }
-        ShowTableProgress(written);
-        if (reading.linkLost) {
-            run.notWritten.append(chunks.Remaining());
-            return;
-        }
-    }
-}
-
-void CSchemaDlg::ExportSqlServer(const QStringList& tables, const std::vector<SqlServerTable>& sources,
-                                 ExportRun& run)
-{
-    for (qsizetype i = 0; i < tables.size(); ++i) {
-        const bool read = ExportTable(tables[i], sources[size_t(i)], run);
-        if (!run.writeError.isEmpty())
-            return;
-        // One message for a lost link, not one for every table left.
-        if (!read && m_connection->LinkLost()) {
-            run.notWritten.append(tables.mid(i + 1));
-            return;
-        }
-    }
-}
-
-bool CSchemaDlg::ExportTable(const QString& table, const SqlServerTable& source, ExportRun& run)
-{
-    const CatalogRows result = QuerySqlServerRows(
-        *m_recordset, *m_connection,
-        BuildCatalogQuery(kQueryColumns, source.name, QString(), m_kind, false, source.schema), kColumnFields);
-    if (result.failed || result.rows.empty()) {
-        ShowWarning(result.failed ? result.error : MissingTableMessage(table));
-        run.notWritten.append(table);
-        return false;
-    }
-    if (!run.target.WriteTable(table, result.rows, m_kind)) {
-        run.writeError = run.target.ErrorString();
-        return true;
-    }
-    ShowTableProgress({qsizetype(result.rows.size())});
-    return true;
 }
 
 void CSchemaDlg::ShowTableProgress(const std::vector<qsizetype>& tableRows)

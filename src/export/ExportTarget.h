@@ -2,6 +2,7 @@
 
 #include "common/DbKind.h"
 #include "export/StructureFile.h"
+#include "export/TableSink.h"
 
 #include <QSaveFile>
 #include <QString>
@@ -18,20 +19,20 @@
 // gets the content written into the file itself. The old content is then
 // lost once the first table is written, and a failure mid-write leaves the
 // file cut (still reported), which is why this is only the fallback.
-class CExportTarget
+class CExportTarget : public CTableSink
 {
 public:
     explicit CExportTarget(const QString& path);
 
     // False, with ErrorString, when the file can be neither replaced nor written.
     bool Open();
-    bool WriteTable(const QString& table, const std::vector<QStringList>& columns, DbKind kind);
+    bool WriteTable(const QString& table, const std::vector<QStringList>& columns, DbKind kind) override;
     // True once a table went to the file (or failed to).
     bool Started() const { return m_started; }
     // Makes what was written the file: the header alone when no table came.
     bool Commit();
     void Cancel();
-    QString ErrorString() const;
+    QString ErrorString() const override;
 
 private:
     bool Start();

@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "cli/Cli.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -46,13 +48,13 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'.").arg(parser.positionalArguments().constFirst()));
+        return usageError(QStringLiteral("unknown command '%1'.").arg(parser.positionalArguments().constFirst()));
 
     if (parser.isSet(help)) {
         line.action = CommandLine::Action::Help;
         // Read before the application object exists, the parser cannot
         // name the program itself.
-        line.text = parser.helpText().replace(QStringLiteral("<executable_name>"), program);
+        line.text = parser.helpText().replace(QStringLiteral("<executable_name>"), program) + SubcommandSummary();
     } else if (parser.isSet(version)) {
         line.action = CommandLine::Action::Version;
         line.text = QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/SchemaApp.h"
+#include "cli/Cli.h"
 
 #include <cstdio>
 
@@ -11,6 +12,8 @@ int main(int argc, char* argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     CSchemaApp::SetIdentity();
+    if (const auto status = RunSubcommand(argc, argv, arguments))
+        return *status;
     const CommandLine line = ParseCommandLine(arguments);
     switch (line.action) {
     case CommandLine::Action::Help:

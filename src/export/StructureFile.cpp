@@ -65,6 +65,11 @@ QString StructureLine(const QString& table, const QStringList& values, DbKind ki
     return line;
 }
 
+QStringList StructureHeader()
+{
+    return kHeader.split(u'\t');
+}
+
 bool CStructureWriter::WriteByteOrderMark()
 {
     return WriteAll(m_device, QByteArrayView("\xFF\xFE", 2));

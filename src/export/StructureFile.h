@@ -19,6 +19,9 @@ class QIODevice;
 // and a TAB one space, so each column stays one line of ten fields.
 QString StructureLine(const QString& table, const QStringList& values, DbKind kind);
 
+// The ten field names of the header line.
+QStringList StructureHeader();
+
 class CStructureWriter
 {
 public:

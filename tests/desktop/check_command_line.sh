@@ -27,7 +27,7 @@ while IFS='|' read -r args message; do
     [ "$s" = 2 ] && [ ! -s "$out" ] && grep -qF "$message" "$err" || fail "$args: status $s, stderr: $(cat "$err")"
 done <<'CASES'
 --bogus|Unknown option 'bogus'
-stray|unexpected argument 'stray'
+stray|unknown command 'stray'
 --help-all|Unknown option 'help-all'
 CASES
 

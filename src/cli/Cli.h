@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+
+// The subcommands ("velmora export ...", "velmora coverage ..."): run
+// without a window. nullopt when arguments name no subcommand, so the
+// window starts as before; otherwise the exit status.
+std::optional<int> RunSubcommand(int& argc, char** argv, const QStringList& arguments);
+
+// The lines the main help adds for the subcommands.
+QString SubcommandSummary();

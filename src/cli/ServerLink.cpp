@@ -1,0 +1,142 @@
+#include "cli/ServerLink.h"
+
+#include "catalog/CatalogQuery.h"
+#include "catalog/CatalogRows.h"
+#include "catalog/NameOrder.h"
+#include "db/MySqlText.h"
+#include "db/OdbcConnection.h"
+#include "db/OdbcRecordset.h"
+#include "db/SqlServerConnectionString.h"
+#include "settings/IniDocument.h"
+#include "settings/PasswordCodec.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// As the window reads a port: leading digits, 0 when there are none.
+std::uint32_t PortNumber(const QString& text)
+{
+    return static_cast<std::uint32_t>(std::atoi(ToMySql(text).c_str()));
+}
+
+} // namespace
+
+std::optional<ServerAddress> ServerFromHistory(const QString& settingsPath, const QString& server)
+{
+    QFile file(settingsPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const CIniDocument ini = CIniDocument::FromBytes(file.readAll());
+    const auto value = [&](const QString& section, const QString& key) {
+        return ini.Value(section, key).value_or(QString());
+    };
+    for (int n = 1;; ++n) {
+        const QString known = value(QStringLiteral("Database"), QStringLiteral("Server%1").arg(n));
+        if (known.isEmpty())
+            return std::nullopt;
+        if (known.compare(server, Qt::CaseInsensitive) != 0)
+            continue;
+        ServerAddress address;
+        address.host = known;
+        address.mysql = value(known, QStringLiteral("Type")).compare(u"MySQL", Qt::CaseInsensitive) == 0;
+        address.port = value(known, QStringLiteral("Port"));
+        address.user = value(known, QStringLiteral("User"));
+        address.password = CPasswordCodec().Decode(value(known, QStringLiteral("Pass")), CPasswordCodec::kSeed);
+        return address;
+    }
+}
+
+CServerLink::CServerLink() = default;
+
+CServerLink::~CServerLink()
+{
+    if (m_connection && m_connection->State() != 0)
+        m_connection->Close();
+    m_mysql.Close();
+}
+
+bool CServerLink::Open(const ServerAddress& address, const QString& database)
+{
+    m_database = database;
+    if (address.mysql) {
+        m_kind = 2;
+        m_mysql.SetConnectParams(ToMySql(address.host), ToMySql(address.user), ToMySql(address.password),
+                                 ToMySql(database), PortNumber(address.port));
+        if (m_mysql.Connect())
+            return true;
+        m_error = QStringLiteral("%1 : %2").arg(m_mysql.m_errorCode).arg(FromMySql(m_mysql.m_errorText));
+        return false;
+    }
+    m_connection = COdbcConnection::Create();
+    m_recordset = std::make_unique<COdbcRecordset>();
+    const SqlServerConnectionString text = BuildSqlServerConnectionString(
+        ChooseSqlServerDriver(InstalledOdbcDrivers()), address.host, address.port, database, address.user,
+        address.password);
+    if (!m_connection || !text.IsValid()) {
+        m_error = m_connection ? text.error : QStringLiteral("no ODBC environment");
+        return false;
+    }
+    try {
+        m_connection->Open(text.text);
+    } catch (const COdbcError& error) {
+        m_error = error.Description();
+        return false;
+    }
+    const CatalogRows probe = QuerySqlServerRows(*m_recordset, *m_connection, kCatalogProbe, {});
+    if (probe.failed) {
+        m_error = probe.error;
+        return false;
+    }
+    m_kind = probe.rows.size() == 1 ? 0 : 1;
+    return true;
+}
+
+bool CServerLink::ListTables(std::vector<DocumentedTable>& tables)
+{
+    const bool mysql = m_kind == 2;
+    const QString statement =
+        BuildCatalogQuery(kQueryTables, {}, m_database, m_kind, mysql && m_mysql.NoBackslashEscapes());
+    const CatalogRows result = mysql ? QueryMySqlRows(m_mysql, statement, 2)
+                                     : QuerySqlServerRows(*m_recordset, *m_connection, statement,
+                                                          {"name", "extpro", "schema"});
+    if (result.failed) {
+        m_error = result.error;
+        return false;
+    }
+    std::vector<std::pair<QString, DocumentedTable>> keyed;
+    for (const QStringList& values : result.rows) {
+        // Outside dbo a SQL Server table shows as schema.name.
+        const QString schema = values.value(2);
+        const bool dbo = schema.isEmpty() || schema == u"dbo";
+        const QString name = dbo ? values[0] : schema + u'.' + values[0];
+        if (!mysql)
+            m_sources.insert(name, SqlServerTable{m_kind, schema, values[0]});
+        keyed.emplace_back(name.toCaseFolded(), DocumentedTable{name, values.value(1), {}});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& x, const auto& y) {
+        return NameSortsBefore(x.first, x.second.name, y.first, y.second.name);
+    });
+    tables.clear();
+    for (auto& entry : keyed)
+        tables.push_back(std::move(entry.second));
+    return true;
+}
+
+void CServerLink::Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome,
+                         const ExportReports& reports)
+{
+    // The window's chunk of tables per column statement.
+    constexpr qsizetype kChunk = 250;
+    if (m_kind == 2) {
+        ExportMySqlTables(m_mysql, m_database, tables, kChunk, sink, outcome, reports);
+        return;
+    }
+    std::vector<SqlServerTable> sources;
+    for (const QString& table : tables)
+        sources.push_back(m_sources.value(table, SqlServerTable{m_kind, {}, table}));
+    ExportSqlServerTables(*m_recordset, *m_connection, m_kind, tables, sources, sink, outcome, reports);
+}

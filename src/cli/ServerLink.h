@@ -1,0 +1,59 @@
+#pragma once
+
+#include "common/DbKind.h"
+#include "db/MySqlClient.h"
+#include "edit/DescriptionStatements.h"
+#include "export/DocumentedTable.h"
+#include "export/StructureExport.h"
+
+#include <QHash>
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class COdbcConnection;
+class COdbcRecordset;
+
+// A server as the command line names it: from the settings file's history
+// or given in full.
+struct ServerAddress {
+    bool mysql = true;
+    QString host;
+    QString port;
+    QString user;
+    QString password;
+};
+
+// The history entry of the server in the settings file, read without
+// writing to it; nullopt when the history does not name it.
+std::optional<ServerAddress> ServerFromHistory(const QString& settingsPath, const QString& server);
+
+// One open connection to one database, and what the window reads over it.
+class CServerLink
+{
+public:
+    CServerLink();
+    ~CServerLink();
+
+    // False with Error() when the server cannot be reached.
+    bool Open(const ServerAddress& address, const QString& database);
+    // The tables as the window lists them, sorted as it sorts them, with
+    // their descriptions (no columns yet).
+    bool ListTables(std::vector<DocumentedTable>& tables);
+    // The export loop of the window over this connection.
+    void Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports);
+    DbKind Kind() const { return m_kind; }
+    QString Error() const { return m_error; }
+
+private:
+    DbKind m_kind = 2;
+    QString m_database;
+    QString m_error;
+    CMySqlClient m_mysql;
+    std::unique_ptr<COdbcConnection> m_connection;
+    std::unique_ptr<COdbcRecordset> m_recordset;
+    QHash<QString, SqlServerTable> m_sources;
+};

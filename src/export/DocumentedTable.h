@@ -1,0 +1,55 @@
+#pragma once
+
+#include "common/DbKind.h"
+#include "export/TableSink.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+// A table as the documents beside the structure file show it: its name as
+// the table list shows it, its description and its column rows (the nine
+// values of the column query).
+struct DocumentedTable {
+    QString name;
+    QString description;
+    std::vector<QStringList> columns;
+};
+
+// Keeps what the export loop reads, for a document written once it is all in.
+class CTableCollector : public CTableSink
+{
+public:
+    bool WriteTable(const QString& table, const std::vector<QStringList>& columns, DbKind kind) override
+    {
+        m_kind = kind;
+        m_tables.push_back({table, {}, columns});
+        return true;
+    }
+    QString ErrorString() const override { return {}; }
+
+    std::vector<DocumentedTable>& Tables() { return m_tables; }
+    DbKind Kind() const { return m_kind; }
+
+private:
+    std::vector<DocumentedTable> m_tables;
+    DbKind m_kind = 2;
+};
+
+// The Markdown document of the tables: a contents list, then a heading per
+// table with its description and a table of its columns. Texts are escaped
+// so that what the server holds shows as it is on GitHub and GitLab.
+QString MarkdownDocument(const QString& database, const std::vector<DocumentedTable>& tables, DbKind kind);
+
+// The anchor GitHub and GitLab give a heading of this text; `used` keeps the
+// anchors taken so far, as a repeated heading gets "-1", "-2", ...
+QString HeadingAnchor(const QString& heading, QStringList& used);
+
+// Escapes text for a Markdown table cell or paragraph.
+QString MarkdownText(const QString& text);
+
+// The workbook: the structure file's rows on the first sheet, the tables
+// and their descriptions on the second, every cell a text. Written whole
+// in place of the file at path; false with `error` otherwise.
+bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error);

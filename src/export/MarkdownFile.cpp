@@ -1,0 +1,100 @@
+#include "export/DocumentedTable.h"
+
+#include "catalog/LengthDisplay.h"
+
+namespace {
+
+const QStringList kColumnHeadings = {QStringLiteral("Column"),      QStringLiteral("Type"),
+                                     QStringLiteral("Length"),      QStringLiteral("Scale"),
+                                     QStringLiteral("Nullable"),    QStringLiteral("Primary key"),
+                                     QStringLiteral("Auto increment"), QStringLiteral("Default"),
+                                     QStringLiteral("Description")};
+
+QString Row(const QStringList& cells)
+{
+    return QStringLiteral("| ") + cells.join(QStringLiteral(" | ")) + QStringLiteral(" |\n");
+}
+
+} // namespace
+
+QString MarkdownText(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        switch (c.unicode()) {
+        case u'\r':
+            if (i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            [[fallthrough]];
+        case u'\n':
+            out += QStringLiteral("<br>");
+            break;
+        case u'<':
+            out += QStringLiteral("&lt;");
+            break;
+        case u'>':
+            out += QStringLiteral("&gt;");
+            break;
+        case u'&':
+            out += QStringLiteral("&amp;");
+            break;
+        case u'\\': case u'|': case u'*': case u'_': case u'`': case u'[': case u']': case u'#': case u'~':
+            out += u'\\';
+            out += c;
+            break;
+        default:
+            out += c;
+        }
+    }
+    // A paragraph starting so would turn into a list or a quote.
+    if (!out.isEmpty() && (out[0] == u'-' || out[0] == u'+' || out[0] == u'='))
+        out.prepend(u'\\');
+    return out;
+}
+
+QString HeadingAnchor(const QString& heading, QStringList& used)
+{
+    QString anchor;
+    for (const QChar c : heading.toLower()) {
+        if (c.isLetterOrNumber() || c == u'-' || c == u'_')
+            anchor += c;
+        else if (c == u' ')
+            anchor += u'-';
+    }
+    const QString base = anchor;
+    for (int n = 1; used.contains(anchor); ++n)
+        anchor = base + u'-' + QString::number(n);
+    used.append(anchor);
+    return anchor;
+}
+
+QString MarkdownDocument(const QString& database, const std::vector<DocumentedTable>& tables, DbKind kind)
+{
+    QString text = QStringLiteral("# ") + MarkdownText(database) + QStringLiteral("\n\n## Contents\n\n");
+    QStringList used{QStringLiteral("contents")};
+    used.append(HeadingAnchor(database, used));
+    QStringList anchors;
+    for (const DocumentedTable& table : tables) {
+        anchors.append(HeadingAnchor(table.name, used));
+        text += QStringLiteral("- [%1](#%2)\n").arg(MarkdownText(table.name), anchors.constLast());
+    }
+    QStringList rule;
+    for (qsizetype i = 0; i < kColumnHeadings.size(); ++i)
+        rule.append(QStringLiteral("---"));
+    for (const DocumentedTable& table : tables) {
+        text += QStringLiteral("\n## ") + MarkdownText(table.name) + QStringLiteral("\n\n");
+        if (!table.description.isEmpty())
+            text += MarkdownText(table.description) + QStringLiteral("\n\n");
+        text += Row(kColumnHeadings) + Row(rule);
+        for (const QStringList& values : table.columns) {
+            QStringList cells;
+            for (qsizetype i = 0; i < kColumnHeadings.size(); ++i)
+                cells.append(MarkdownText(i == 2 ? DisplayLength(values.value(1), values.value(2), kind)
+                                                 : values.value(i)));
+            text += Row(cells);
+        }
+    }
+    return text;
+}

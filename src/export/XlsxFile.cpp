@@ -1,0 +1,102 @@
+#include "export/DocumentedTable.h"
+
+#include "export/StructureFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Characters as a spreadsheet column width: wide (CJK) ones count twice.
+double TextWidth(const QString& text)
+{
+    double width = 0;
+    for (const QChar c : text)
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    return width;
+}
+
+class CSheet
+{
+public:
+    CSheet(lxw_workbook* book, const char* name) : m_sheet(workbook_add_worksheet(book, name)) {}
+
+    bool Row(lxw_row_t row, const QStringList& cells, lxw_format* format = nullptr)
+    {
+        for (qsizetype i = 0; i < cells.size(); ++i) {
+            const auto column = lxw_col_t(i);
+            if (m_widths.size() <= size_t(i))
+                m_widths.resize(size_t(i) + 1, 8);
+            m_widths[size_t(i)] = std::max(m_widths[size_t(i)], TextWidth(cells[i]) + 2);
+            // Strings only: "00000007", "=1+1" and "TRUE" stay the texts they are.
+            if (worksheet_write_string(m_sheet, row, column, cells[i].toUtf8().constData(), format) != LXW_NO_ERROR)
+                return false;
+        }
+        return true;
+    }
+
+    void Finish()
+    {
+        worksheet_freeze_panes(m_sheet, 1, 0);
+        for (size_t i = 0; i < m_widths.size(); ++i)
+            worksheet_set_column(m_sheet, lxw_col_t(i), lxw_col_t(i), std::min(m_widths[i], 100.0), nullptr);
+    }
+
+private:
+    lxw_worksheet* m_sheet;
+    std::vector<double> m_widths;
+};
+
+} // namespace
+
+bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error)
+{
+    // The workbook goes to a file beside the target that then takes its
+    // place whole, so a failure leaves the old file as it was.
+    QTemporaryFile staging(QFileInfo(path).absolutePath() + QStringLiteral("/.velmora-XXXXXX.xlsx"));
+    if (!staging.open()) {
+        error = staging.errorString();
+        return false;
+    }
+    staging.close();
+    const QByteArray stagingName = QFile::encodeName(staging.fileName());
+    lxw_workbook* book = workbook_new(stagingName.constData());
+    if (!book) {
+        error = QStringLiteral("cannot create the workbook");
+        return false;
+    }
+    lxw_format* bold = workbook_add_format(book);
+    format_set_bold(bold);
+    CSheet columns(book, "Columns");
+    CSheet described(book, "Tables");
+    bool written = columns.Row(0, StructureHeader(), bold) &&
+        described.Row(0, {QStringLiteral("Table"), QStringLiteral("Description")}, bold);
+    lxw_row_t row = 1;
+    lxw_row_t tableRow = 1;
+    for (const DocumentedTable& table : tables) {
+        for (const QStringList& values : table.columns)
+            written = written && columns.Row(row++, StructureLine(table.name, values, kind).split(u'\t'));
+        written = written && described.Row(tableRow++, {table.name, table.description});
+    }
+    columns.Finish();
+    described.Finish();
+    const lxw_error closed = workbook_close(book);
+    if (!written || closed != LXW_NO_ERROR) {
+        error = written ? QString::fromUtf8(lxw_strerror(closed)) : QStringLiteral("a cell could not be written");
+        return false;
+    }
+    if (std::rename(stagingName.constData(), QFile::encodeName(path).constData()) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    staging.setAutoRemove(false);
+    return true;
+}

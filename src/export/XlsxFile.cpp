@@ -67,6 +67,10 @@ bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tabl
         return false;
     }
     staging.close();
+    // The file gets the rights the old one had, or a new file's.
+    staging.setPermissions(QFile::exists(path) ? QFile::permissions(path)
+                                               : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray stagingName = QFile::encodeName(staging.fileName());
     lxw_workbook* book = workbook_new(stagingName.constData());
     if (!book) {

@@ -1,0 +1,151 @@
+#include "../app/ExportDriving.h"
+#include "../app/MySqlWindow.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+// The subcommands as a user runs them: the real program without a display,
+// against the private MariaDB, beside the window's own export.
+
+struct Ran {
+    int status;
+    QByteArray out;
+    QString err;
+};
+
+static Ran Velmora(const QString& folder, const QStringList& arguments, const QString& password = {})
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "VELMORA_PASSWORD"})
+        env.remove(QString::fromLatin1(name));
+    if (!password.isNull())
+        env.insert(QStringLiteral("VELMORA_PASSWORD"), password);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(VELMORA_PROGRAM), arguments);
+    if (!process.waitForFinished(60000))
+        return {-1, {}, QStringLiteral("did not end")};
+    return {process.exitCode(), process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+class TestCommandLineExport : public QObject
+{
+    Q_OBJECT
+    CMySqlClient m_admin;
+    QStringList m_full; // the server given in full, password from the environment
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(Server().valid, "the private MariaDB is not running");
+        SetTestServerParams(m_admin, Server());
+        QVERIFY(m_admin.Connect());
+        Run(m_admin, "create database vel_cli character set utf8mb4");
+        Run(m_admin, "create table vel_cli.Zeta (id int auto_increment primary key comment 'a\\\\b',"
+                     " code varchar(8) not null default '00000007') comment 'Pipes | and\\nbreaks <b>'");
+        Run(m_admin, "create table vel_cli.alpha (e varchar(5) default '1e5', f varchar(5) default '=1+1',"
+                     " g decimal(4,2) default 0.00, t varchar(5) default 'TRUE')");
+        m_full = {"--kind", "mysql", "--server", Server().host, "--port", Server().port, "--user", Server().user,
+                  "--database", "vel_cli"};
+    }
+    void cleanupTestCase() { m_admin.Query("drop database if exists vel_cli"); }
+
+    // The server from the history the window wrote, with its stored password:
+    // the same file as the window's export, and every xlsx cell the same text.
+    void sameAsTheWindow()
+    {
+        Window w;
+        const QString windowFile = w.folder.filePath("window.txt");
+        AnswerExport(w, windowFile);
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_cli");
+        Export(w);
+        QCOMPARE(std::exchange(w.messages, {}).size(), 2); // the question and the success
+        const QStringList history{"--server", Server().host, "--database", "vel_cli"};
+        const Ran tsv = Velmora(w.folder.path(), QStringList{"export", "-o", "cli.txt"} + history);
+        QCOMPARE(tsv.status, 0);
+        QCOMPARE(ReadAll(w.folder.filePath("cli.txt")), ReadAll(windowFile));
+
+        QCOMPARE(Velmora(w.folder.path(), QStringList{"export", "-o", "cli.xlsx"} + history).status, 0);
+        QProcess python;
+        python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\n"
+                                       "for r in openpyxl.load_workbook(sys.argv[1])['Columns'].iter_rows():\n"
+                                       " print('\\t'.join('' if c.value is None else c.data_type+':'+c.value for c in r))",
+                                 w.folder.filePath("cli.xlsx")});
+        QVERIFY(python.waitForFinished(60000));
+        QStringList expected = QString(QStringDecoder(QStringDecoder::Utf16LE)(ReadAll(windowFile).mid(2))).split("\r\n");
+        for (QString& line : expected)
+            line.replace(QRegularExpression("([^\t]+)"), "s:\\1");
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n'), expected);
+    }
+
+    void markdown()
+    {
+        const Ran md = Velmora(QDir::tempPath(), QStringList{"export"} + m_full, Server().password);
+        QCOMPARE(md.status, 0);
+        const QString rule = "| --- | --- | --- | --- | --- | --- | --- | --- | --- |\n";
+        const QString head = "| Column | Type | Length | Scale | Nullable | Primary key | Auto increment | Default | "
+                             "Description |\n" + rule;
+        QCOMPARE(QString::fromUtf8(md.out),
+                 "# vel\\_cli\n\n## Contents\n\n- [alpha](#alpha)\n- [Zeta](#zeta)\n\n## alpha\n\n" + head +
+                     "| e | varchar | 5 |  | √ |  |  | '1e5' |  |\n| f | varchar | 5 |  | √ |  |  | '=1+1' |  |\n"
+                     "| g | decimal | 4 | 2 | √ |  |  | 0.00 |  |\n| t | varchar | 5 |  | √ |  |  | 'TRUE' |  |\n"
+                     "\n## Zeta\n\nPipes \\| and<br>breaks &lt;b&gt;\n\n" + head +
+                     "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n");
+    }
+
+    void exitStatus_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        const QStringList full = m_full;
+        QStringList wrongPort = full;
+        wrongPort[5] = "1";
+        QTest::newRow("no server") << (QStringList{"export"} + wrongPort) << 1 << "cannot read database";
+        QTest::newRow("no table") << (QStringList{"export", "--table", "alpha", "--table", "gone", "-o", "x.md"} + full)
+                                  << 1 << "table 'gone' could not be read";
+        QTest::newRow("no database") << QStringList{"export", "--kind", "mysql", "--server", "h"} << 2 << "--database";
+        QTest::newRow("format") << (QStringList{"export", "-o", "x.pdf"} + full) << 2 << "unknown format 'pdf'";
+        QTest::newRow("option") << QStringList{"coverage", "--pass", "x"} << 2 << "Unknown option 'pass'";
+        QTest::newRow("not in history") << QStringList{"export", "--server", "elsewhere", "--database", "d"} << 2
+                                        << "not in the history";
+        QTest::newRow("command") << QStringList{"exprot"} << 2 << "unknown command 'exprot'";
+        QTest::newRow("covered") << (QStringList{"coverage", "--min", "16"} + full) << 0 << "";
+        QTest::newRow("below") << (QStringList{"coverage", "--min", "17"} + full) << 1 << "below 17%";
+    }
+    void exitStatus()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        const Ran ran = Velmora(folder.path(), arguments, Server().password);
+        QVERIFY2(ran.status == status && (error.isEmpty() ? ran.err.isEmpty() : ran.err.contains(error)),
+                 qPrintable(QString::number(ran.status) + ": " + ran.err));
+        // A failed table leaves the others written; nothing half-made stays.
+        if (arguments.contains("gone"))
+            QVERIFY(ReadAll(folder.filePath("x.md")).contains("## alpha"));
+    }
+
+    void coverage()
+    {
+        const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
+        QCOMPARE(text.status, 0);
+        for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
+                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
+            QVERIFY2(text.out.contains(line), line);
+        const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
+                                 Server().password);
+        const QJsonObject root = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(root["describedColumns"].toInt(), 1);
+        QCOMPARE(root["tablePercent"].toDouble(), 50.0);
+    }
+};
+
+QTEST_MAIN(TestCommandLineExport)
+#include "TestCommandLineExport.moc"

@@ -15,7 +15,8 @@ QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters({QStringLiteral("TXT Files (*.txt)"), QStringLiteral("All Files (*.*)")});
+    const QString workbook = QStringLiteral("Excel Workbook (*.xlsx)");
+    dialog.setNameFilters({QStringLiteral("TXT Files (*.txt)"), workbook, QStringLiteral("All Files (*.*)")});
     dialog.selectNameFilter(QStringLiteral("TXT Files (*.txt)"));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     // The export asks about an existing file itself.
@@ -24,5 +25,8 @@ QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
     dialog.selectFile(defaultName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    return ExportFileName(dialog.selectedFiles().constFirst(), dialog.selectedNameFilter().startsWith(u"TXT"));
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (dialog.selectedNameFilter() == workbook)
+        return WorkbookFileName(chosen);
+    return ExportFileName(chosen, dialog.selectedNameFilter().startsWith(u"TXT"));
 }

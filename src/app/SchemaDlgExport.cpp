@@ -7,6 +7,8 @@
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "edit/DescriptionStatements.h"
+#include "export/DocumentedTable.h"
+#include "export/ExportFileName.h"
 #include "export/ExportTarget.h"
 #include "export/StructureExport.h"
 
@@ -19,6 +21,7 @@ struct CSchemaDlg::ExportJob {
     bool single = false;
     QStringList tables;
     std::vector<SqlServerTable> sources;
+    QStringList descriptions; // for a workbook's table sheet
 };
 
 namespace {
@@ -67,14 +70,16 @@ void CSchemaDlg::OnExport()
                       kMbYesNoQuestionDefaultNo) != kIdYes)
         return;
     m_exportFile = path;
-    ExportJob job{path, !m_table.isEmpty(), {}, {}};
+    ExportJob job{path, !m_table.isEmpty(), {}, {}, {}};
     if (job.single) {
         job.tables.append(m_table);
         job.sources.push_back(TableAt(m_tableRow));
+        job.descriptions.append(m_tableList->topLevelItem(m_tableRow)->text(1));
     }
     for (int row = 0; !job.single && row < m_tableList->topLevelItemCount(); ++row) {
         job.tables.append(m_tableList->topLevelItem(row)->text(0));
         job.sources.push_back(TableAt(row));
+        job.descriptions.append(m_tableList->topLevelItem(row)->text(1));
     }
     // The worker reads the members these controls write.
     EnableExportControls(false, job.single);
@@ -84,7 +89,12 @@ void CSchemaDlg::OnExport()
 void CSchemaDlg::ExportWorker(const ExportJob& job)
 {
     const QString& path = job.path;
+    // The target also proves a workbook's file can be replaced before the
+    // server is asked for anything.
     CExportTarget target(path);
+    const bool workbook = IsWorkbookName(path);
+    CTableCollector collector;
+    CTableSink& sink = workbook ? static_cast<CTableSink&>(collector) : target;
     ExportOutcome run;
     // The file is opened once connected: a worker left waiting for a server
     // at Exit then leaves no copy behind.
@@ -98,9 +108,9 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
         const ExportReports reports{[this](const QString& text) { ShowWarning(text); },
                                     [this](const std::vector<qsizetype>& rows) { ShowTableProgress(rows); }};
         if (m_kind == 2)
-            ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, target, run, reports);
+            ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, sink, run, reports);
         else
-            ExportSqlServerTables(*m_recordset, *m_connection, m_kind, job.tables, job.sources, target, run, reports);
+            ExportSqlServerTables(*m_recordset, *m_connection, m_kind, job.tables, job.sources, sink, run, reports);
         OnWindow([this] {
             m_progress->hide();
             Control(1030)->show();
@@ -111,10 +121,18 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
     // The file keeps what could be read; with no table read it stays as it was.
     const bool cancelled = WorkerCancelled();
     bool committed = false;
-    if (opened && !cancelled && run.writeError.isEmpty() && (target.Started() || run.notWritten.isEmpty())) {
-        committed = target.Commit();
-        if (!committed)
-            run.writeError = target.ErrorString();
+    const bool started = workbook ? !collector.Tables().empty() : target.Started();
+    if (opened && !cancelled && run.writeError.isEmpty() && (started || run.notWritten.isEmpty())) {
+        if (workbook) {
+            target.Cancel();
+            for (DocumentedTable& table : collector.Tables())
+                table.description = job.descriptions.value(job.tables.indexOf(table.name));
+            committed = WriteWorkbook(path, collector.Tables(), m_kind, run.writeError);
+        } else {
+            committed = target.Commit();
+            if (!committed)
+                run.writeError = target.ErrorString();
+        }
     } else {
         target.Cancel();
     }

@@ -10,3 +10,13 @@ QString ExportFileName(const QString& chosen, bool textFilter)
         return chosen;
     return chosen + QStringLiteral(".txt");
 }
+
+bool IsWorkbookName(const QString& path)
+{
+    return path.endsWith(QStringLiteral(".xlsx"), Qt::CaseInsensitive);
+}
+
+QString WorkbookFileName(const QString& chosen)
+{
+    return chosen.isEmpty() || IsWorkbookName(chosen) ? chosen : chosen + QStringLiteral(".xlsx");
+}

@@ -9,3 +9,10 @@
 // file name's last ".xxx" of 1 to 5 letters or digits, not all digits, so
 // "report.csv" stays as typed and "127.0.0.1-shop" or "db.2023" get ".txt".
 QString ExportFileName(const QString& chosen, bool textFilter);
+
+// The workbook filter's counterpart: a name not ending in ".xlsx" gets it.
+QString WorkbookFileName(const QString& chosen);
+
+// Whether the export writes a workbook (the name ends in ".xlsx") rather
+// than the structure text file.
+bool IsWorkbookName(const QString& path);

@@ -18,8 +18,9 @@ int main()
         if (is(kQueryDatabases))
             return TdsReply({u"name"_s}, {{u"Sales"_s}});
         if (is(kQueryTables))
-            return TdsReply({u"name"_s, u"extpro"_s}, {{u"Orders"_s, u"订单"_s}});
-        if (is(kQueryColumns))
+            return TdsReply({u"name"_s, u"extpro"_s, u"schema"_s}, {{u"Orders"_s, u"订单"_s, u"dbo"_s}});
+        // The window asks for the columns of the table of its schema.
+        if (is(kQueryColumns) || sql == BuildCatalogQuery(kQueryColumns, u"Orders"_s, {}, 1, false, u"dbo"_s))
             return TdsReply(kColumnFields, {{u"id"_s, u"int"_s, u"10"_s, u"0"_s, {}, u"√"_s, u"√"_s, {}, u"编号"_s}});
         // The probe finds no sysproperties; descriptions are taken but not kept.
         return sql == kCatalogProbe || sql.startsWith(u"EXEC "_s) ? TdsReply() : TdsReply::Refusal(sql);

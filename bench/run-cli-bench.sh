@@ -13,7 +13,6 @@ runs=${2:-5}
 . "$here/private-mariadb.sh"
 
 client() { mariadb --no-defaults --socket="$VELMORA_DB_SOCKET" -uroot "$@"; }
-echo "seeding (2,000 tables of 15 columns)..." >&2
 . "$here/seed-export-db.sh"
 
 export VELMORA_PASSWORD=$VELMORA_DB_PASS

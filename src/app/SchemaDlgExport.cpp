@@ -13,6 +13,7 @@
 #include "export/StructureExport.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QProgressBar>
 #include <QTreeWidget>
 
@@ -125,8 +126,11 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
     if (opened && !cancelled && run.writeError.isEmpty() && (started || run.notWritten.isEmpty())) {
         if (workbook) {
             target.Cancel();
+            QHash<QString, QString> descriptions;
+            for (qsizetype i = 0; i < job.tables.size(); ++i)
+                descriptions.insert(job.tables[i], job.descriptions[i]);
             for (DocumentedTable& table : collector.Tables())
-                table.description = job.descriptions.value(job.tables.indexOf(table.name));
+                table.description = descriptions.value(table.name);
             committed = WriteWorkbook(path, collector.Tables(), m_kind, run.writeError);
         } else {
             committed = target.Commit();

@@ -134,3 +134,9 @@ QString BuildMySqlColumnsOfTables(const QStringList& tables, const QString& data
     }
     return statement + u')';
 }
+
+QString BuildMySqlTableNames(const QString& database, bool noBackslashEscapes)
+{
+    return QStringLiteral("SELECT TABLE_NAME from information_schema.`TABLES` where TABLE_SCHEMA = '")
+        + EscapeMySqlLiteral(database, noBackslashEscapes) + u'\'';
+}

@@ -172,9 +172,9 @@ struct ReadRun {
 };
 
 // Connects and lists; false (reported) when the server cannot be used.
-bool Connect(ReadRun& run, const ServerAddress& address, const QString& database)
+bool Connect(ReadRun& run, const ServerAddress& address, const QString& database, bool descriptions = true)
 {
-    if (!run.link.Open(address, database) || !run.link.ListTables(run.listed)) {
+    if (!run.link.Open(address, database) || !run.link.ListTables(run.listed, descriptions)) {
         Complain(QStringLiteral("cannot read database '%1' on %2: %3").arg(database, address.host, run.link.Error()));
         return false;
     }
@@ -198,12 +198,14 @@ ExportOutcome Read(ReadRun& run, CTableSink& sink)
     return outcome;
 }
 
-QString DescriptionOf(const ReadRun& run, const QString& table)
+// The descriptions of the listing go to the tables read.
+void Describe(const ReadRun& run, std::vector<DocumentedTable>& tables)
 {
+    QHash<QString, QString> descriptions;
     for (const DocumentedTable& listed : run.listed)
-        if (listed.name == table)
-            return listed.description;
-    return {};
+        descriptions.insert(listed.name, listed.description);
+    for (DocumentedTable& read : tables)
+        read.description = descriptions.value(read.name);
 }
 
 void ReportNotWritten(const ExportOutcome& outcome)
@@ -249,7 +251,8 @@ int Export(const QStringList& arguments)
     const ServerAddress address = server.Address(parser);
 
     ReadRun run;
-    if (!Connect(run, address, parser.value(server.database)))
+    // The structure file holds no table descriptions.
+    if (!Connect(run, address, parser.value(server.database), kind != u"tsv"))
         return kFailureStatus;
     run.asked = parser.values(table);
     if (run.asked.isEmpty())
@@ -274,8 +277,7 @@ int Export(const QStringList& arguments)
     } else {
         CTableCollector collector;
         outcome = Read(run, collector);
-        for (DocumentedTable& read : collector.Tables())
-            read.description = DescriptionOf(run, read.name);
+        Describe(run, collector.Tables());
         const bool any = !collector.Tables().empty() || outcome.notWritten.isEmpty();
         if (kind == u"xlsx" && any) {
             QString error;
@@ -332,8 +334,7 @@ int CoverageCommand(const QStringList& arguments)
         run.asked.append(listed.name);
     CTableCollector collector;
     const ExportOutcome outcome = Read(run, collector);
-    for (DocumentedTable& read : collector.Tables())
-        read.description = DescriptionOf(run, read.name);
+    Describe(run, collector.Tables());
     const Coverage coverage = MeasureCoverage(collector.Tables());
     Print(stdout, kind == u"json" ? CoverageJson(coverage) : CoverageText(coverage));
     ReportNotWritten(outcome);

@@ -95,11 +95,12 @@ bool CServerLink::Open(const ServerAddress& address, const QString& database)
     return true;
 }
 
-bool CServerLink::ListTables(std::vector<DocumentedTable>& tables)
+bool CServerLink::ListTables(std::vector<DocumentedTable>& tables, bool descriptions)
 {
     const bool mysql = m_kind == 2;
-    const QString statement =
-        BuildCatalogQuery(kQueryTables, {}, m_database, m_kind, mysql && m_mysql.NoBackslashEscapes());
+    const bool escapes = mysql && m_mysql.NoBackslashEscapes();
+    const QString statement = mysql && !descriptions ? BuildMySqlTableNames(m_database, escapes)
+                                                     : BuildCatalogQuery(kQueryTables, {}, m_database, m_kind, escapes);
     const CatalogRows result = mysql ? QueryMySqlRows(m_mysql, statement, 2)
                                      : QuerySqlServerRows(*m_recordset, *m_connection, statement,
                                                           {"name", "extpro", "schema"});

@@ -41,8 +41,9 @@ public:
     // False with Error() when the server cannot be reached.
     bool Open(const ServerAddress& address, const QString& database);
     // The tables as the window lists them, sorted as it sorts them, with
-    // their descriptions (no columns yet).
-    bool ListTables(std::vector<DocumentedTable>& tables);
+    // their descriptions (no columns yet); a MySQL listing without them is
+    // quicker.
+    bool ListTables(std::vector<DocumentedTable>& tables, bool descriptions = true);
     // The export loop of the window over this connection.
     void Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports);
     DbKind Kind() const { return m_kind; }

@@ -72,7 +72,11 @@ bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tabl
                                                : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                      QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray stagingName = QFile::encodeName(staging.fileName());
-    lxw_workbook* book = workbook_new(stagingName.constData());
+    // Rows go out as they come, as inline strings: no table of shared
+    // strings to build, which took most of the time.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* book = workbook_new_opt(stagingName.constData(), &options);
     if (!book) {
         error = QStringLiteral("cannot create the workbook");
         return false;

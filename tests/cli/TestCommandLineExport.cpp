@@ -1,6 +1,9 @@
 #include "../app/ExportDriving.h"
 #include "../app/MySqlWindow.h"
 
+#include "catalog/CatalogQuery.h"
+#include "support/TdsPeer.h"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -36,12 +39,14 @@ class TestCommandLineExport : public QObject
 {
     Q_OBJECT
     CMySqlClient m_admin;
+    QTemporaryDir m_odbc; // private driver registry, passed on to the program
     QStringList m_full; // the server given in full, password from the environment
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(Server().valid, "the private MariaDB is not running");
+        QVERIFY(UsePrivateOdbc(m_odbc.path()) && RegisterOdbcDrivers(m_odbc.path(), {"FreeTDS"}));
         SetTestServerParams(m_admin, Server());
         QVERIFY(m_admin.Connect());
         Run(m_admin, "create database vel_cli character set utf8mb4");
@@ -135,6 +140,35 @@ private slots:
         // A failed table leaves the others written; nothing half-made stays.
         if (arguments.contains("gone"))
             QVERIFY(ReadAll(folder.filePath("x.md")).contains("## alpha"));
+    }
+
+    // Over ODBC to the TDS peer: a table outside dbo shows as schema.name
+    // and sorts by it; a refused column statement fails that table alone.
+    void sqlServer()
+    {
+        CTdsPeer peer("sa", "pw");
+        peer.SetRoute([](const QString& sql, const QString&) {
+            const auto columns = [&](const char* schema, const char* table) {
+                return sql == BuildCatalogQuery(kQueryColumns, table, {}, 1, false, schema);
+            };
+            if (sql == BuildCatalogQuery(kQueryTables, {}, {}, 1))
+                return TdsReply({"name", "extpro", "schema"},
+                                {{"Items", "", "sales"}, {"orders", "", "dbo"}, {"Gone", "", "dbo"}});
+            if (columns("sales", "Items"))
+                return TdsReply(kColumnFields, {{"sku", "nvarchar", "-1", "0", "√", "", "", "", "x"}});
+            if (columns("dbo", "orders"))
+                return TdsReply(kColumnFields, {{"id", "int", "10", "0", "", "√", "√", "", ""}});
+            return sql == kCatalogProbe ? TdsReply() : TdsReply::Refusal("refused");
+        });
+        QVERIFY(peer.Start());
+        QTemporaryDir folder;
+        const Ran ran = Velmora(folder.path(), {"export", "--kind", "sqlserver", "--server", "127.0.0.1", "--port",
+                                                QString::number(peer.Port()), "--user", "sa", "--database", "Sales",
+                                                "-o", "s.txt"}, "pw");
+        QCOMPARE(ran.status, 1);
+        QVERIFY2(ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
+        QCOMPARE(ReadAll(folder.filePath("s.txt")),
+                 Utf16File({kHeader, "orders\tid\tint\t10\t0\t\t√\t√\t\t", "sales.Items\tsku\tnvarchar\tMAX\t0\t√\t\t\t\tx"}));
     }
 
     void coverage()

@@ -140,6 +140,20 @@ QString Help(const QCommandLineParser& parser, const QString& name)
     return QStringLiteral("Usage: velmora %1 [options]").arg(name) + text.mid(text.indexOf(u'\n'));
 }
 
+// Parses a subcommand's line; true when it asked for its help, now printed.
+bool ParseSubcommand(QCommandLineParser& parser, const QStringList& arguments, const ServerOptions& server,
+                     const QString& name)
+{
+    Parse(parser, arguments);
+    if (parser.isSet(server.help)) {
+        Print(stdout, Help(parser, name));
+        return true;
+    }
+    if (parser.value(server.database).isEmpty())
+        throw UsageError{QStringLiteral("--database is required")};
+    return false;
+}
+
 // Progress on a terminal only: a file or a pipe gets the messages alone.
 class CProgress
 {
@@ -231,13 +245,8 @@ int Export(const QStringList& arguments)
     parser.setApplicationDescription(QStringLiteral("Writes the table structure of a database. Exit status: 0 "
                                                     "when every table was written, 1 when any failed, 2 for a "
                                                     "usage error."));
-    Parse(parser, arguments);
-    if (parser.isSet(server.help)) {
-        Print(stdout, Help(parser, QStringLiteral("export")));
+    if (ParseSubcommand(parser, arguments, server, QStringLiteral("export")))
         return 0;
-    }
-    if (parser.value(server.database).isEmpty())
-        throw UsageError{QStringLiteral("--database is required")};
     const QString path = parser.value(output);
     QString kind = parser.value(format).toLower();
     if (kind.isEmpty())
@@ -311,13 +320,8 @@ int CoverageCommand(const QStringList& arguments)
     parser.addOptions({minimum, format});
     parser.setApplicationDescription(QStringLiteral("Tells how many tables and columns have a description, "
                                                     "and which lack one."));
-    Parse(parser, arguments);
-    if (parser.isSet(server.help)) {
-        Print(stdout, Help(parser, QStringLiteral("coverage")));
+    if (ParseSubcommand(parser, arguments, server, QStringLiteral("coverage")))
         return 0;
-    }
-    if (parser.value(server.database).isEmpty())
-        throw UsageError{QStringLiteral("--database is required")};
     const QString kind = parser.isSet(format) ? parser.value(format).toLower() : QStringLiteral("text");
     if (kind != u"text" && kind != u"json")
         throw UsageError{QStringLiteral("unknown format '%1': give --format text or json").arg(kind)};

@@ -1,0 +1,141 @@
+#include "export/DocumentedTable.h"
+#include "export/StructureFile.h"
+#include "export/WorkbookReader.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <zip.h>
+
+using Rows = std::vector<QStringList>;
+
+namespace {
+const QByteArray kMain = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" )";
+const QByteArray kWorkbook = "<workbook" + kMain + R"(xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+    R"(<sheets><sheet name="Notes" sheetId="1" r:id="rId1"/></sheets></workbook>)";
+// Plain, leading spaces, rich runs with a phonetic reading, escapes.
+const QByteArray kShared = "<sst" + kMain + R"(><si><t xml:space="preserve">  lead</t></si>)"
+    R"(<si><r><rPr><b/></rPr><t>ri</t></r><r><t>ch</t></r><rPh sb="0" eb="1"><t>ヨミ</t></rPh></si>)"
+    "<si><t>a_x000D_b_x005F_x0041_</t></si></sst>";
+
+bool WriteZip(const QString& path, const std::vector<std::pair<const char*, QByteArray>>& entries)
+{
+    int code = 0;
+    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    for (const auto& [name, bytes] : entries) {
+        zip_source_t* source = zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
+        if (zip_file_add(zip, name, source, ZIP_FL_ENC_UTF_8) < 0)
+            return false;
+    }
+    return zip_close(zip) == 0;
+}
+} // namespace
+
+class TestWorkbookReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // What the program writes comes back as the same texts, not reinterpreted.
+    void ownWorkbook_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("breaks_tab_spaces") << "  two leading\r\nline\ttab\rcr\nlf  ";
+        QTest::newRow("chinese_non_bmp") << "用户表 \U0001F600 \U00020000";
+        QTest::newRow("numbers_stay_text") << "1E+3";
+    }
+    void ownWorkbook()
+    {
+        QFETCH(QString, text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("t.xlsx");
+        const QStringList values{"c", "int", "1", "", "", "", "", "", text};
+        QString error;
+        QVERIFY2(WriteWorkbook(path, {{"t " + text, text, {values}}}, 2, error), qPrintable(error));
+        std::vector<WorkbookSheet> sheets;
+        QVERIFY2(ReadWorkbook(path, sheets, error), qPrintable(error));
+        QCOMPARE(sheets.size(), size_t(2));
+        QCOMPARE(sheets[0].name, "Columns");
+        QCOMPARE(sheets[0].rows, (Rows{StructureHeader(), StructureLine("t " + text, values, 2).split(u'\t')}));
+        QCOMPARE(sheets[1].name, "Tables");
+        QCOMPARE(sheets[1].rows, (Rows{{"Table", "Description"}, {"t " + text, text}}));
+    }
+
+    // Workbooks as a spreadsheet program saves them.
+    void savedWorkbook_data()
+    {
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("sheetData");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<Rows>("rows");
+        QTest::newRow("cell_kinds") << QByteArray("worksheets/sheet1.xml")
+            << QByteArray(R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="C1" t="s"><v>1</v></c></row>)"
+                          R"(<row r="3"><c r="A3"><v>1E+3</v></c><c><v>7.0</v></c><c t="n"><v>-2.50E+1</v></c>)"
+                          R"(<c><v>1.25E-1</v></c><c t="b"><v>1</v></c><c t="e"><v>#DIV/0!</v></c></row>)"
+                          R"(<row><c t="s"><v>2</v></c><c t="str"><v>x</v></c><c r="E4" t="inlineStr">)"
+                          R"(<is><r><t>in</t></r><r><t xml:space="preserve"> line</t></r></is></c><c r="F4" s="1"/></row>)")
+            << true
+            << Rows{{"  lead", "", "rich"}, {}, {"1000", "7", "-25", "1.25E-1", "TRUE", "#DIV/0!"},
+                    {"a\rb_x0041_", "x", "", "", "in line"}};
+        QTest::newRow("absolute_target_column_AA") << QByteArray("/xl/worksheets/sheet1.xml")
+            << QByteArray(R"(<row r="2"><c r="AA2" t="b"><v>0</v></c></row>)") << true
+            << Rows{{}, QStringList(26) << "FALSE"};
+        QTest::newRow("shared_index_past_end") << QByteArray("worksheets/sheet1.xml")
+            << QByteArray(R"(<row><c t="s"><v>3</v></c></row>)") << false << Rows{};
+        QTest::newRow("column_past_XFD") << QByteArray("worksheets/sheet1.xml")
+            << QByteArray(R"(<row><c r="XFE1"><v>1</v></c></row>)") << false << Rows{};
+        QTest::newRow("sheet_part_missing") << QByteArray("worksheets/sheet9.xml") << QByteArray() << false << Rows{};
+    }
+    void savedWorkbook()
+    {
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, sheetData);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("s.xlsx");
+        const QByteArray rels = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+            R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target=")" +
+            target + "\"/></Relationships>";
+        QVERIFY(WriteZip(path, {{"xl/workbook.xml", kWorkbook}, {"xl/_rels/workbook.xml.rels", rels},
+                                {"xl/sharedStrings.xml", kShared},
+                                {"xl/worksheets/sheet1.xml", "<worksheet" + kMain + "><sheetData>" + sheetData + "</sheetData></worksheet>"}}));
+        std::vector<WorkbookSheet> sheets;
+        QString error;
+        QTEST(ReadWorkbook(path, sheets, error), "ok");
+        QCOMPARE(error.isEmpty(), sheets.size() == 1);
+        if (!sheets.empty()) {
+            QCOMPARE(sheets[0].name, "Notes");
+            QTEST(sheets[0].rows, "rows");
+        }
+    }
+
+    void notAWorkbook_data()
+    {
+        QTest::addColumn<bool>("zipped");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("text_file") << false << QByteArray("Table\tDescription\r\n");
+        QTest::newRow("empty_file") << false << QByteArray();
+        QTest::newRow("zip_without_workbook") << true << QByteArray("<document/>");
+    }
+    void notAWorkbook()
+    {
+        QFETCH(bool, zipped);
+        QFETCH(QByteArray, bytes);
+        QTemporaryDir dir;
+        QFile file(dir.filePath("x.xlsx"));
+        if (zipped) {
+            QVERIFY(WriteZip(file.fileName(), {{"word/document.xml", bytes}}));
+        } else {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QCOMPARE(file.write(bytes), bytes.size());
+            file.close();
+        }
+        std::vector<WorkbookSheet> sheets{{"stale", {}}};
+        QString error;
+        QVERIFY(!ReadWorkbook(file.fileName(), sheets, error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(sheets.empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWorkbookReader)
+#include "TestWorkbookReader.moc"

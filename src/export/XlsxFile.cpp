@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <xlsxwriter.h>
@@ -24,6 +25,17 @@ double TextWidth(const QString& text)
     return width;
 }
 
+// Text that reads as an "_xHHHH_" escape gets its underscore escaped as
+// "_x005F_", as Excel does; the writer only escapes control characters, so
+// a literal "_x000D_" would otherwise come back as a line break.
+QString EscapeLookalikes(const QString& text)
+{
+    static const QRegularExpression lookalike(QStringLiteral("_(?=x[0-9A-Fa-f]{4}_)"));
+    if (!text.contains(u"_x"))
+        return text;
+    return QString(text).replace(lookalike, QStringLiteral("_x005F_"));
+}
+
 class CSheet
 {
 public:
@@ -37,7 +49,7 @@ public:
                 m_widths.resize(size_t(i) + 1, 8);
             m_widths[size_t(i)] = std::max(m_widths[size_t(i)], TextWidth(cells[i]) + 2);
             // Strings only: "00000007", "=1+1" and "TRUE" stay the texts they are.
-            if (worksheet_write_string(m_sheet, row, column, cells[i].toUtf8().constData(), format) != LXW_NO_ERROR)
+            if (worksheet_write_string(m_sheet, row, column, EscapeLookalikes(cells[i]).toUtf8().constData(), format) != LXW_NO_ERROR)
                 return false;
         }
         return true;

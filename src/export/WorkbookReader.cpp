@@ -32,7 +32,7 @@ struct ZipFileClose {
 // instead of being an error.
 bool ReadEntry(zip_t* zip, const QString& name, QByteArray& bytes, QString& error, bool* missing = nullptr)
 {
-    // Part names are case-insensitive in the package format.
+    // Entry names in an xlsx are case-insensitive.
     const zip_int64_t index = zip_name_locate(zip, name.toUtf8().constData(), ZIP_FL_NOCASE);
     if (index < 0) {
         if (missing) {
@@ -75,11 +75,11 @@ bool ReadEntry(zip_t* zip, const QString& name, QByteArray& bytes, QString& erro
     return true;
 }
 
-bool XmlFailed(const QXmlStreamReader& xml, const QString& part, QString& error)
+bool XmlFailed(const QXmlStreamReader& xml, const QString& entry, QString& error)
 {
     if (!xml.hasError())
         return false;
-    error = QStringLiteral("%1: %2 (line %3)").arg(part, xml.errorString()).arg(xml.lineNumber());
+    error = QStringLiteral("%1: %2 (line %3)").arg(entry, xml.errorString()).arg(xml.lineNumber());
     return true;
 }
 
@@ -133,7 +133,7 @@ QString NumberText(const QString& stored)
 }
 
 // The text of an <si> or <is>: its <t>, or the <t> of each run. Phonetic
-// runs (<rPh>) are readings shown above the text, not part of it.
+// runs (<rPh>) are readings shown above the text, not its text.
 QString RichText(QXmlStreamReader& xml)
 {
     QString text;
@@ -213,7 +213,7 @@ bool ReadCell(QXmlStreamReader& xml, const std::vector<QString>& shared, QString
     return true;
 }
 
-bool ReadSheet(const QByteArray& bytes, const QString& part, const std::vector<QString>& shared,
+bool ReadSheet(const QByteArray& bytes, const QString& entry, const std::vector<QString>& shared,
                std::vector<QStringList>& rows, QString& error)
 {
     QXmlStreamReader xml(bytes);
@@ -233,7 +233,7 @@ bool ReadSheet(const QByteArray& bytes, const QString& part, const std::vector<Q
             bool ok = true;
             row = number.isEmpty() ? row + 1 : number.toLongLong(&ok) - 1;
             if (!ok || row < 0 || row >= kMaxRows) {
-                error = QStringLiteral("%1: bad row number \"%2\"").arg(part, number);
+                error = QStringLiteral("%1: bad row number \"%2\"").arg(entry, number);
                 return false;
             }
             column = -1;
@@ -243,12 +243,12 @@ bool ReadSheet(const QByteArray& bytes, const QString& part, const std::vector<Q
             const QStringView reference = xml.attributes().value(QLatin1StringView("r"));
             column = reference.isEmpty() ? column + 1 : ColumnIndex(reference);
             if (row < 0 || column < 0 || column >= kMaxColumns) {
-                error = QStringLiteral("%1: bad cell \"%2\"").arg(part, reference);
+                error = QStringLiteral("%1: bad cell \"%2\"").arg(entry, reference);
                 return false;
             }
             QString value;
             if (!ReadCell(xml, shared, value, error)) {
-                error = QStringLiteral("%1: %2").arg(part, error);
+                error = QStringLiteral("%1: %2").arg(entry, error);
                 return false;
             }
             QStringList& cells = rows[size_t(row)];
@@ -259,7 +259,7 @@ bool ReadSheet(const QByteArray& bytes, const QString& part, const std::vector<Q
             }
         }
     }
-    if (XmlFailed(xml, part, error))
+    if (XmlFailed(xml, entry, error))
         return false;
     // Rows that only carry a format past the last text are no rows of text.
     while (!rows.empty() && rows.back().isEmpty())
@@ -268,15 +268,15 @@ bool ReadSheet(const QByteArray& bytes, const QString& part, const std::vector<Q
 }
 
 struct Relationship {
-    QString part;
+    QString entry;
     bool worksheet = false;
 };
 
 bool ReadRelationships(zip_t* zip, QHash<QString, Relationship>& relationships, QString& error)
 {
-    const QString part = QStringLiteral("xl/_rels/workbook.xml.rels");
+    const QString entry = QStringLiteral("xl/_rels/workbook.xml.rels");
     QByteArray bytes;
-    if (!ReadEntry(zip, part, bytes, error))
+    if (!ReadEntry(zip, entry, bytes, error))
         return false;
     QXmlStreamReader xml(bytes);
     while (!xml.atEnd()) {
@@ -292,15 +292,15 @@ bool ReadRelationships(zip_t* zip, QHash<QString, Relationship>& relationships, 
         relationships.insert(attributes.value(QLatin1StringView("Id")).toString(),
                              {QDir::cleanPath(target), type.isEmpty() || type.endsWith(u"/worksheet")});
     }
-    return !XmlFailed(xml, part, error);
+    return !XmlFailed(xml, entry, error);
 }
 
 // The sheets as the workbook lists them: name and relationship id.
 bool ReadSheetList(zip_t* zip, std::vector<std::pair<QString, QString>>& listed, QString& error)
 {
-    const QString part = QStringLiteral("xl/workbook.xml");
+    const QString entry = QStringLiteral("xl/workbook.xml");
     QByteArray bytes;
-    if (!ReadEntry(zip, part, bytes, error))
+    if (!ReadEntry(zip, entry, bytes, error))
         return false;
     QXmlStreamReader xml(bytes);
     while (!xml.atEnd()) {
@@ -313,22 +313,22 @@ bool ReadSheetList(zip_t* zip, std::vector<std::pair<QString, QString>>& listed,
         }
         listed.emplace_back(xml.attributes().value(QLatin1StringView("name")).toString(), id);
     }
-    return !XmlFailed(xml, part, error);
+    return !XmlFailed(xml, entry, error);
 }
 
 bool ReadSharedStrings(zip_t* zip, std::vector<QString>& shared, QString& error)
 {
-    const QString part = QStringLiteral("xl/sharedStrings.xml");
+    const QString entry = QStringLiteral("xl/sharedStrings.xml");
     QByteArray bytes;
     bool missing = false;
-    if (!ReadEntry(zip, part, bytes, error, &missing))
+    if (!ReadEntry(zip, entry, bytes, error, &missing))
         return missing;
     QXmlStreamReader xml(bytes);
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"si")
             shared.push_back(RichText(xml));
     }
-    return !XmlFailed(xml, part, error);
+    return !XmlFailed(xml, entry, error);
 }
 
 } // namespace
@@ -352,20 +352,20 @@ bool ReadWorkbook(const QString& path, std::vector<WorkbookSheet>& sheets, QStri
     if (!ReadSheetList(zip.get(), listed, error) || !ReadRelationships(zip.get(), relationships, error) ||
         !ReadSharedStrings(zip.get(), shared, error))
         return false;
-    // Filled aside so a failure part-way leaves no half workbook behind.
+    // Filled aside so a failure midway leaves no half workbook behind.
     std::vector<WorkbookSheet> read;
     for (const auto& [name, id] : listed) {
         const auto found = relationships.constFind(id);
         if (found == relationships.cend()) {
-            error = QStringLiteral("sheet \"%1\" has no part").arg(name);
+            error = QStringLiteral("sheet \"%1\" is not in the workbook relationships").arg(name);
             return false;
         }
         if (!found->worksheet)
             continue;
         QByteArray bytes;
         WorkbookSheet sheet{name, {}};
-        if (!ReadEntry(zip.get(), found->part, bytes, error) ||
-            !ReadSheet(bytes, found->part, shared, sheet.rows, error))
+        if (!ReadEntry(zip.get(), found->entry, bytes, error) ||
+            !ReadSheet(bytes, found->entry, shared, sheet.rows, error))
             return false;
         read.push_back(std::move(sheet));
     }

@@ -22,12 +22,12 @@ bool WriteZip(const QString& path, const std::vector<std::pair<const char*, QByt
 {
     int code = 0;
     zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    bool added = zip != nullptr;
     for (const auto& [name, bytes] : entries) {
         zip_source_t* source = zip_source_buffer(zip, bytes.constData(), zip_uint64_t(bytes.size()), 0);
-        if (zip_file_add(zip, name, source, ZIP_FL_ENC_UTF_8) < 0)
-            return false;
+        added = added && zip_file_add(zip, name, source, ZIP_FL_ENC_UTF_8) >= 0;
     }
-    return zip_close(zip) == 0;
+    return added && zip_close(zip) == 0;
 }
 } // namespace
 
@@ -114,7 +114,6 @@ private slots:
         QTest::addColumn<bool>("zipped");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("text_file") << false << QByteArray("Table\tDescription\r\n");
-        QTest::newRow("empty_file") << false << QByteArray();
         QTest::newRow("zip_without_workbook") << true << QByteArray("<document/>");
     }
     void notAWorkbook()
@@ -123,13 +122,9 @@ private slots:
         QFETCH(QByteArray, bytes);
         QTemporaryDir dir;
         QFile file(dir.filePath("x.xlsx"));
-        if (zipped) {
-            QVERIFY(WriteZip(file.fileName(), {{"word/document.xml", bytes}}));
-        } else {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QCOMPARE(file.write(bytes), bytes.size());
-            file.close();
-        }
+        QVERIFY(zipped ? WriteZip(file.fileName(), {{"word/document.xml", bytes}})
+                       : file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        file.close();
         std::vector<WorkbookSheet> sheets{{"stale", {}}};
         QString error;
         QVERIFY(!ReadWorkbook(file.fileName(), sheets, error));

@@ -203,6 +203,7 @@ private:
     CatalogRows QueryCatalog(int queryKind, const QString& table, int columns);
     void ShowProgress(qsizetype rows);
     void CloseSqlServer();
+    void CloseConnection();
     // The SQL Server table of a table list row: its schema and bare name.
     SqlServerTable TableAt(int row) const;
     // One step of the bar for each written table, the table's rows.

@@ -79,6 +79,12 @@ void CSchemaDlg::CloseSqlServer()
         m_connection->Close();
 }
 
+void CSchemaDlg::CloseConnection()
+{
+    m_mysql.Close();
+    CloseSqlServer();
+}
+
 void CSchemaDlg::ShowWarning(const QString& text)
 {
     OnWindow([&] { MessageBox(text, QStringLiteral("警告"), kMbIconExclamation); });

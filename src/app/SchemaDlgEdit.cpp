@@ -96,6 +96,7 @@ void CSchemaDlg::OnUpdateTableDescription()
         mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
               : UpdateSqlServerDescription(*m_connection, *m_recordset, statement,
                                            SqlServerDescriptionReadBack(table), m_tableDesc);
+    CloseConnection();
     ShowStoredDescription(result, m_tableList, m_tableRow, 1);
     if (!EndDescriptionUpdate(result, field, {}))
         return;
@@ -138,6 +139,7 @@ void CSchemaDlg::OnUpdateColumnDescription()
                     : UpdateSqlServerDescription(*m_connection, *m_recordset,
                                                  SqlServerColumnDescription(procedure, m_columnDesc, table, m_column),
                                                  SqlServerDescriptionReadBack(table, m_column), m_columnDesc);
+    CloseConnection();
     ShowStoredDescription(result, m_columnList, m_columnRow, 8);
     const QString notFound = QStringLiteral("未查询到对应的字段：%1,%2,%3").arg(m_database, m_table, m_column);
     if (!EndDescriptionUpdate(result, field, notFound))

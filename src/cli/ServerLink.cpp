@@ -141,3 +141,18 @@ void CServerLink::Export(const QStringList& tables, CTableSink& sink, ExportOutc
         sources.push_back(m_sources.value(table, SqlServerTable{m_kind, {}, table}));
     ExportSqlServerTables(*m_recordset, *m_connection, m_kind, tables, sources, sink, outcome, reports);
 }
+
+UpdateResult CServerLink::WriteDescription(const QString& table, const QString& column, const QString& description,
+                                           const QString& stored)
+{
+    if (m_kind == 2)
+        return column.isEmpty() ? UpdateMySqlTableComment(m_mysql, table, description)
+                                : UpdateMySqlColumnComment(m_mysql, table, column, description);
+    const SqlServerTable source = m_sources.value(table, SqlServerTable{m_kind, {}, table});
+    const QString procedure = ExtendedPropertyProcedure(stored);
+    const QString statement = column.isEmpty()
+        ? SqlServerTableDescription(procedure, description, source)
+        : SqlServerColumnDescription(procedure, description, source, column);
+    return UpdateSqlServerDescription(*m_connection, *m_recordset, statement,
+                                      SqlServerDescriptionReadBack(source, column), description);
+}

@@ -3,6 +3,7 @@
 #include "common/DbKind.h"
 #include "db/MySqlClient.h"
 #include "edit/DescriptionStatements.h"
+#include "edit/DescriptionUpdate.h"
 #include "export/DocumentedTable.h"
 #include "export/StructureExport.h"
 
@@ -46,6 +47,10 @@ public:
     bool ListTables(std::vector<DocumentedTable>& tables, bool descriptions = true);
     // The export loop of the window over this connection.
     void Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports);
+    // The checked write of the window, on this connection: `stored` is what
+    // the server holds now; an empty column is the table's description.
+    UpdateResult WriteDescription(const QString& table, const QString& column, const QString& description,
+                                  const QString& stored);
     DbKind Kind() const { return m_kind; }
     QString Error() const { return m_error; }
 

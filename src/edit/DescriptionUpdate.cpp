@@ -30,7 +30,6 @@ UpdateResult Finish(CMySqlClient& client, UpdateResult::Outcome outcome, const Q
         result.error = QStringLiteral("表 %1 正被其他会话锁定，描述未更新。\n请稍后再试。").arg(table);
     else if (outcome == UpdateResult::Failed)
         result.error = MySqlQueryFailure(client);
-    client.Close();
     return result;
 }
 
@@ -76,25 +75,35 @@ UpdateResult ReadBackFailed(CMySqlClient& client, const QString& table)
 
 } // namespace
 
-QString DescriptionRefusal(const QString& description, bool mysql, bool table)
+DescriptionLimit CheckDescriptionLimit(const QString& description, bool mysql, bool table)
 {
+    DescriptionLimit limit;
+    limit.limit = mysql ? (table ? kMySqlTableCommentLength : kMySqlColumnCommentLength) : kSqlServerPropertyUnits;
+    limit.length = description.size();
     if (mysql) {
         for (const char32_t c : description.toUcs4()) {
             if (c > 0xFFFF) {
-                const QString one = QString::fromUcs4(&c, 1);
-                return QStringLiteral("描述中的字符“%1”（U+%2）无法保存到MySQL服务器，描述未更新。\n"
-                                      "请删除或替换该字符后再试。")
-                    .arg(one, QString::number(c, 16).toUpper());
+                limit.character = c;
+                break;
             }
         }
     }
-    const qsizetype limit =
-        mysql ? (table ? kMySqlTableCommentLength : kMySqlColumnCommentLength) : kSqlServerPropertyUnits;
-    if (description.size() <= limit)
+    return limit;
+}
+
+QString DescriptionRefusal(const QString& description, bool mysql, bool table)
+{
+    const DescriptionLimit limit = CheckDescriptionLimit(description, mysql, table);
+    if (limit.character) {
+        return QStringLiteral("描述中的字符“%1”（U+%2）无法保存到MySQL服务器，描述未更新。\n"
+                              "请删除或替换该字符后再试。")
+            .arg(QString::fromUcs4(&limit.character, 1), QString::number(limit.character, 16).toUpper());
+    }
+    if (limit.Fits())
         return {};
     return QStringLiteral("描述长度为%1个字符，超过了服务器允许的%2个字符，描述未更新。\n请缩短描述后再试。")
-        .arg(description.size())
-        .arg(limit);
+        .arg(limit.length)
+        .arg(limit.limit);
 }
 
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description)
@@ -107,9 +116,7 @@ UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table,
         return Finish(client, UpdateResult::Failed, table);
     if (!Run(client, MySqlTableCommentReadBack(table, noBackslashEscapes)))
         return ReadBackFailed(client, table);
-    const QString stored = FromMySql(client.GetValue(0, 0));
-    client.Close();
-    return Checked(stored, description);
+    return Checked(FromMySql(client.GetValue(0, 0)), description);
 }
 
 UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table, const QString& column,
@@ -139,7 +146,6 @@ UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table
     if (!Run(client, MySqlColumnCommentReadBack(table, column, false)) || client.RowCount() != 1)
         return ReadBackFailed(client, table);
     const QString stored = FromMySql(client.GetValue(0, 0));
-    client.Close();
     return Checked(stored, description, RestateColumn(before, column, {}, dialect).value_or(before),
                    RestateColumn(after, column, {}, dialect).value_or(after));
 }
@@ -163,7 +169,5 @@ UpdateResult UpdateSqlServerDescription(COdbcConnection& connection, COdbcRecord
             result = Checked(rows.rows.empty() ? QString() : rows.rows.front().value(0),
                              TrimTrailingSpace(description));
     }
-    if (connection.State() != 0)
-        connection.Close();
     return result;
 }

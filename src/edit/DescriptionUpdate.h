@@ -24,7 +24,17 @@ struct UpdateResult {
 // extended property's value in at most 7,500 bytes.
 QString DescriptionRefusal(const QString& description, bool mysql, bool table);
 
-// On an open MySQL connection, which is closed again on every path.
+// The same rule as facts: the first character the server cannot keep (0
+// when none) and the length against the server's limit.
+struct DescriptionLimit {
+    char32_t character = 0;
+    qsizetype length = 0;
+    qsizetype limit = 0;
+    bool Fits() const { return character == 0 && length <= limit; }
+};
+DescriptionLimit CheckDescriptionLimit(const QString& description, bool mysql, bool table);
+
+// Each runs on an open connection and leaves it open.
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description);
 // Restates the column as the server defines it, so that only its comment
 // changes; a table or column the server no longer has gives NoSuchColumn.
@@ -32,7 +42,7 @@ UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table
                                       const QString& description);
 
 // Runs the update on the open connection, reads the description back with
-// `readBack` (one row, one column) and closes the connection.
+// `readBack` (one row, one column).
 UpdateResult UpdateSqlServerDescription(COdbcConnection& connection, COdbcRecordset& recordset,
                                         const QString& statement, const QString& readBack,
                                         const QString& description);

@@ -65,6 +65,14 @@ QString StructureLine(const QString& table, const QStringList& values, DbKind ki
     return line;
 }
 
+QString StructureField(const QString& value)
+{
+    QString field;
+    field.reserve(value.size());
+    AppendField(field, value);
+    return field;
+}
+
 QStringList StructureHeader()
 {
     return kHeader.split(u'\t');

@@ -19,6 +19,10 @@ class QIODevice;
 // and a TAB one space, so each column stays one line of ten fields.
 QString StructureLine(const QString& table, const QStringList& values, DbKind kind);
 
+// A value as its field shows it: a line break (CR LF, CR or LF) as "；",
+// a TAB as one space.
+QString StructureField(const QString& value);
+
 // The ten field names of the header line.
 QStringList StructureHeader();
 

@@ -2,6 +2,7 @@
 #include "../app/MySqlWindow.h"
 
 #include "catalog/CatalogQuery.h"
+#include "edit/DescriptionStatements.h"
 #include "support/TdsPeer.h"
 
 #include <QJsonDocument>
@@ -9,6 +10,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
+
+#include <array>
 
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export.
@@ -57,7 +60,11 @@ private slots:
         m_full = {"--kind", "mysql", "--server", Server().host, "--port", Server().port, "--user", Server().user,
                   "--database", "vel_cli"};
     }
-    void cleanupTestCase() { m_admin.Query("drop database if exists vel_cli"); }
+    void cleanupTestCase()
+    {
+        m_admin.Query("drop database if exists vel_cli");
+        m_admin.Query("drop database if exists vel_apply");
+    }
 
     // The server from the history the window wrote, with its stored password:
     // the same file as the window's export, and every xlsx cell the same text.
@@ -147,7 +154,7 @@ private slots:
     void sqlServer()
     {
         CTdsPeer peer("sa", "pw");
-        peer.SetRoute([](const QString& sql, const QString&) {
+        const TdsRoute listing = [](const QString& sql, const QString&) {
             const auto columns = [&](const char* schema, const char* table) {
                 return sql == BuildCatalogQuery(kQueryColumns, table, {}, 1, false, schema);
             };
@@ -159,7 +166,8 @@ private slots:
             if (columns("dbo", "orders"))
                 return TdsReply(kColumnFields, {{"id", "int", "10", "0", "", "√", "√", "", ""}});
             return sql == kCatalogProbe ? TdsReply() : TdsReply::Refusal("refused");
-        });
+        };
+        peer.SetRoute(listing);
         QVERIFY(peer.Start());
         QTemporaryDir folder;
         const Ran ran = Velmora(folder.path(), {"export", "--kind", "sqlserver", "--server", "127.0.0.1", "--port",
@@ -169,6 +177,25 @@ private slots:
         QVERIFY2(ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
         QCOMPARE(ReadAll(folder.filePath("s.txt")),
                  Utf16File({kHeader, "orders\tid\tint\t10\t0\t\t√\t√\t\t", "sales.Items\tsku\tnvarchar\tMAX\t0\t√\t\t\t\tx"}));
+
+        // The file edited and applied: the property updated in its schema,
+        // then read back.
+        const SqlServerTable items{1, "sales", "Items"};
+        const QString update = SqlServerColumnDescription(ExtendedPropertyProcedure("x"), "新", items, "sku");
+        peer.SetRoute([&](const QString& sql, const QString& database) {
+            if (sql == update)
+                return TdsReply();
+            return sql == SqlServerDescriptionReadBack(items, "sku") ? TdsReply({"value"}, {{"新"}}) : listing(sql, database);
+        });
+        QFile edited(folder.filePath("s.txt"));
+        QVERIFY(edited.open(QIODevice::WriteOnly) && edited.write(QString(kHeader + "\nsales.Items\tsku\t\t\t\t\t\t\t\t新\n").toUtf8()) > 0);
+        edited.close();
+        const Ran applied = Velmora(folder.path(), {"apply", "--kind", "sqlserver", "--server", "127.0.0.1", "--port",
+                                                    QString::number(peer.Port()), "--user", "sa", "--database", "Sales",
+                                                    "s.txt"}, "pw");
+        QVERIFY2(applied.status == 0 && applied.out.contains("sales.Items.sku: x → 新\n"), qPrintable(applied.err));
+        const std::vector<TdsBatch> batches = peer.Batches();
+        QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == update; }), 1);
     }
 
     void coverage()
@@ -183,6 +210,101 @@ private slots:
         const QJsonObject root = QJsonDocument::fromJson(json.out).object();
         QCOMPARE(root["describedColumns"].toInt(), 1);
         QCOMPARE(root["tablePercent"].toDouble(), 50.0);
+    }
+    // Export, edit as a spreadsheet saves it, preview, apply: exactly the
+    // edited descriptions change; an untouched file changes nothing; every
+    // unusable line and conflict is named and the rest applied.
+    void apply()
+    {
+        Run(m_admin, "create database vel_apply character set utf8mb4");
+        Run(m_admin, "create table vel_apply.p (id int primary key comment 'two\\nlines\\tand tab', name varchar(20)"
+                     " not null default 'x' comment 'n', qty decimal(8,2) unsigned) comment 'products'");
+        Run(m_admin, "create table vel_apply.q (k int comment 'k')");
+        QStringList full = m_full;
+        full.last() = "vel_apply";
+        QTemporaryDir folder;
+        const auto velmora = [&](const QStringList& arguments) {
+            return Velmora(folder.path(), arguments + full, Server().password);
+        };
+        const auto state = [&] {
+            QString shown;
+            for (const char* table : {"p", "q"}) {
+                Run(m_admin, QString("show create table vel_apply.") + table);
+                shown += FromMySql(m_admin.GetValue(0, 1)) + "\n";
+            }
+            return shown;
+        };
+        const auto write = [&](const char* name, const QString& text) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
+        };
+        QCOMPARE(velmora({"export", "-o", "base.txt"}).status, 0);
+        QCOMPARE(velmora({"export", "-o", "base.xlsx"}).status, 0);
+        const QString before = state();
+        for (const char* untouched : {"base.txt", "base.xlsx"}) {
+            const Ran ran = velmora({"apply", untouched});
+            QVERIFY2(ran.status == 0 && ran.out.endsWith("changed 0, unchanged " +
+                     QByteArray(QByteArray(untouched).endsWith("xlsx") ? "6" : "4") +
+                     ", refused 0, failed 0, conflicts 0, unusable lines 0\n"), ran.out + ran.err.toUtf8());
+        }
+        QCOMPARE(state(), before);
+
+        // UTF-8 without a byte-order mark, LF, a quoted field.
+        const QString base = QStringDecoder(QStringDecoder::Utf16LE)(ReadAll(folder.filePath("base.txt")).mid(2));
+        QString text = base;
+        write("edited.txt", text.replace("\r\n", "\n").replace("two；lines and tab\n", "编号\n")
+                                .replace("\tn\n", "\t名称\n").replace("\tk\n", "\t\"键 \"\"k\"\"\"\n"));
+        const Ran preview = velmora({"apply", "--dry-run", "edited.txt"});
+        QVERIFY2(preview.status == 0 &&
+                     preview.out.contains("p.id: two；lines and tab → 编号\np.name: n → 名称\nq.k: k → 键 \"k\"\n"),
+                 preview.out);
+        QCOMPARE(state(), before);
+        QCOMPARE(velmora({"apply", "edited.txt"}).status, 0);
+        QString after = before;
+        after.replace("COMMENT 'two\\nlines\tand tab'", "COMMENT '编号'").replace("COMMENT 'n'", "COMMENT '名称'")
+            .replace("COMMENT 'k'", "COMMENT '键 \"k\"'");
+        QCOMPARE(state(), after);
+
+        // The table description, from a workbook a spreadsheet saved; with its
+        // base, the columns the first apply changed are not edits.
+        QProcess python;
+        python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\nb=openpyxl.load_workbook(sys.argv[1])\n"
+                                                "b['Tables']['B2']='产品'\nb.save(sys.argv[2])",
+                                          folder.filePath("base.xlsx"), folder.filePath("edited.xlsx")});
+        QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+        QCOMPARE(velmora({"apply", "--base", "base.xlsx", "edited.xlsx"}).status, 0);
+        after.replace("COMMENT='products'", "COMMENT='产品'");
+        QCOMPARE(state(), after);
+
+        // Each unusable line named, the rest applied.
+        const auto lines = [](const std::vector<std::array<const char*, 3>>& rows) {
+            QString file = kHeader + "\n";
+            for (const auto& [table, column, description] : rows)
+                file += QStringList{table, column, "", "", "", "", "", "", "", description}.join('\t') + "\n";
+            return file;
+        };
+        write("problems.txt", lines({{"gone", "id", "x"}, {"p", "qtx", "x"}, {"p", "qty", "数量😀"}, {"q", "k", "good"}})
+                                  .replace("\nq\t", "\np\tname\nq\t"));
+        const Ran problems = velmora({"apply", "problems.txt"});
+        QCOMPARE(problems.status, 1);
+        for (const char* named : {"line 2: the database has no table gone", "line 3: table p has no column qtx",
+                                  "line 4: refused, the server cannot store the character U+1F600",
+                                  "line 5: 2 fields where there should be 10"})
+            QVERIFY2(problems.err.contains(named), qPrintable(problems.err));
+        after.replace("COMMENT '键 \"k\"'", "COMMENT 'good'");
+        QCOMPARE(state(), after);
+
+        // With the first export as base: q.k is as it was there, so not
+        // wanted; p.name changed on the server since, so kept unless forced.
+        write("conflict.txt", lines({{"p", "name", "名称2"}, {"p", "qty", "数量"}, {"q", "k", "k"}}));
+        const Ran conflict = velmora({"apply", "--base", "base.txt", "conflict.txt"});
+        QVERIFY2(conflict.status == 1 && conflict.err.contains("line 2: p.name changed on the server since the base, "
+                                                               "kept: 名称 (the file has 名称2)"), qPrintable(conflict.err));
+        after.replace("unsigned DEFAULT NULL", "unsigned DEFAULT NULL COMMENT '数量'");
+        QCOMPARE(state(), after);
+        QCOMPARE(velmora({"apply", "--base", "base.txt", "--force", "conflict.txt"}).status, 0);
+        QCOMPARE(state(), after.replace("COMMENT '名称'", "COMMENT '名称2'"));
+        QCOMPARE(velmora({"apply", "base.md"}).status, 2);
     }
 };
 

@@ -142,7 +142,9 @@ QString Help(const QCommandLineParser& parser, const QString& name)
 {
     // The parser would name the program by the path it was started by.
     const QString text = parser.helpText();
-    return QStringLiteral("Usage: velmora %1 [options]").arg(name) + text.mid(text.indexOf(u'\n'));
+    const QString usage = text.left(text.indexOf(u'\n'));
+    return QStringLiteral("Usage: velmora %1").arg(name) + usage.mid(usage.indexOf(u" [options]")) +
+        text.mid(text.indexOf(u'\n'));
 }
 
 // Parses a subcommand's line; true when it asked for its help, now printed.

@@ -1,0 +1,175 @@
+#include "cli/CliCommon.h"
+
+#include "app/CommandLine.h"
+#include "settings/SettingsFile.h"
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// Asks on the terminal with echo off, as passwords are asked for.
+std::optional<QString> AskPassword()
+{
+    FILE* tty = std::fopen("/dev/tty", "r+");
+    if (!tty)
+        return std::nullopt;
+    std::fputs("Password: ", tty);
+    std::fflush(tty);
+    termios saved{};
+    const bool quiet = tcgetattr(fileno(tty), &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(fileno(tty), TCSAFLUSH, &silent);
+    }
+    QByteArray line;
+    for (int c = std::fgetc(tty); c != EOF && c != '\n'; c = std::fgetc(tty))
+        line.append(char(c));
+    if (quiet)
+        tcsetattr(fileno(tty), TCSAFLUSH, &saved);
+    std::fputs("\n", tty);
+    std::fclose(tty);
+    return QString::fromLocal8Bit(line);
+}
+
+
+QCommandLineParser& Parse(QCommandLineParser& parser, const QStringList& arguments, qsizetype positional)
+{
+    if (!parser.parse(arguments))
+        throw UsageError{parser.errorText()};
+    if (parser.positionalArguments().size() > positional)
+        throw UsageError{QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().value(positional))};
+    return parser;
+}
+
+QString Help(const QCommandLineParser& parser, const QString& name)
+{
+    // The parser would name the program by the path it was started by.
+    const QString text = parser.helpText();
+    const QString usage = text.left(text.indexOf(u'\n'));
+    return QStringLiteral("Usage: velmora %1").arg(name) + usage.mid(usage.indexOf(u" [options]")) +
+        text.mid(text.indexOf(u'\n'));
+}
+
+
+// Progress on a terminal only: a file or a pipe gets the messages alone.
+class CProgress
+{
+public:
+    explicit CProgress(qsizetype total) : m_total(total), m_shown(isatty(STDERR_FILENO) != 0) {}
+    ~CProgress()
+    {
+        if (m_shown && m_done > 0)
+            std::fputs("\n", stderr);
+    }
+    void Add(qsizetype tables)
+    {
+        m_done += tables;
+        if (m_shown)
+            std::fprintf(stderr, "\r%lld/%lld tables", static_cast<long long>(m_done), static_cast<long long>(m_total));
+    }
+
+private:
+    qsizetype m_total;
+    qsizetype m_done = 0;
+    bool m_shown;
+};
+
+} // namespace
+
+void Print(FILE* stream, const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+void Complain(const QString& text)
+{
+    Print(stderr, QStringLiteral("velmora: %1\n").arg(text));
+}
+
+
+ServerAddress ServerOptions::Address(const QCommandLineParser& parser) const
+{
+    const QString settings = parser.isSet(userSettings) ? UserSettingsFolder() + QStringLiteral("/Pell.ini")
+                                                        : CSettingsFile().FullPath(QStringLiteral("Pell.ini"));
+    if (!parser.isSet(kind)) {
+        if (!parser.isSet(server))
+            throw UsageError{QStringLiteral("give --server NAME, or --kind with the server in full")};
+        if (auto known = ServerFromHistory(settings, parser.value(server)))
+            return *known;
+        throw UsageError{QStringLiteral("server '%1' is not in the history of %2; give --kind to name it in full")
+                             .arg(parser.value(server), settings)};
+    }
+    const QString kindText = parser.value(kind).toLower();
+    if (kindText != u"mysql" && kindText != u"sqlserver")
+        throw UsageError{QStringLiteral("--kind is mysql or sqlserver, not '%1'").arg(parser.value(kind))};
+    ServerAddress address{kindText == u"mysql", parser.value(parser.isSet(host) ? host : server),
+                          parser.value(port), parser.value(user), {}};
+    if (address.host.isEmpty())
+        throw UsageError{QStringLiteral("give the server's host by --host or --server")};
+    if (qEnvironmentVariableIsSet("VELMORA_PASSWORD")) {
+        address.password = qEnvironmentVariable("VELMORA_PASSWORD");
+    } else if (auto typed = AskPassword()) {
+        address.password = *typed;
+    } else {
+        throw UsageError{QStringLiteral("no terminal to ask for the password: set VELMORA_PASSWORD")};
+    }
+    return address;
+}
+
+bool ParseSubcommand(QCommandLineParser& parser, const QStringList& arguments, const ServerOptions& server,
+                     const QString& name, qsizetype positional)
+{
+    Parse(parser, arguments, positional);
+    if (parser.isSet(server.help)) {
+        Print(stdout, Help(parser, name));
+        return true;
+    }
+    if (parser.value(server.database).isEmpty())
+        throw UsageError{QStringLiteral("--database is required")};
+    if (parser.positionalArguments().size() < positional)
+        throw UsageError{QStringLiteral("name the file to apply")};
+    return false;
+}
+
+bool Connect(ReadRun& run, const ServerAddress& address, const QString& database, bool descriptions)
+{
+    if (!run.link.Open(address, database) || !run.link.ListTables(run.listed, descriptions)) {
+        Complain(QStringLiteral("cannot read database '%1' on %2: %3").arg(database, address.host, run.link.Error()));
+        return false;
+    }
+    return true;
+}
+
+ExportOutcome Read(ReadRun& run, CTableSink& sink)
+{
+    QHash<QString, qsizetype> listed;
+    for (qsizetype i = 0; i < qsizetype(run.listed.size()); ++i)
+        listed.insert(run.listed[size_t(i)].name, i);
+    QStringList known;
+    ExportOutcome outcome;
+    for (const QString& table : run.asked)
+        (listed.contains(table) ? known : outcome.notWritten).append(table);
+    CProgress progress(known.size());
+    run.link.Export(known, sink, outcome,
+                    {{}, [&](const std::vector<qsizetype>& written) { progress.Add(qsizetype(written.size())); }});
+    return outcome;
+}
+
+void Describe(const ReadRun& run, std::vector<DocumentedTable>& tables)
+{
+    QHash<QString, QString> descriptions;
+    for (const DocumentedTable& listed : run.listed)
+        descriptions.insert(listed.name, listed.description);
+    for (DocumentedTable& read : tables)
+        read.description = descriptions.value(read.name);
+}
+
+void ReportNotWritten(const ExportOutcome& outcome)
+{
+    for (const QString& table : outcome.notWritten)
+        Complain(QStringLiteral("table '%1' could not be read").arg(table));
+    if (!outcome.writeError.isEmpty())
+        Complain(QStringLiteral("cannot write: %1").arg(outcome.writeError));
+}

@@ -47,36 +47,13 @@ private slots:
         m_admin.Query(ToMySql(u"drop user if exists '用户'@'127.0.0.1'"_qs));
     }
 
-    // The database list, the stored parameters and the controls afterwards.
-    void connectListsDatabasesAndRemembersServer()
-    {
-        Window w;
-        ConnectTestServer(w);
-        const QStringList databases = Rows(w->m_databaseList);
-        QVERIFY(databases.contains("vel_browse") && databases.contains(m_quoted) && databases.contains("mysql"));
-        QVERIFY(!databases.join(',').contains("information_schema", Qt::CaseInsensitive));
-        QCOMPARE(Text(w, 1007), QStringLiteral("数据库: %1").arg(databases.size()));
-        QCOMPARE(Enabled(w), QStringList({"1000", "1001"}));
-        QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible() && w->Control(1030)->isVisible());
-        QTRY_VERIFY(w->m_databaseList->hasFocus());
-        CSettingsFile settings;
-        const QString host = Server().host;
-        QCOMPARE(settings.Read("Pell.ini", host, "Type", "?"), QString("MySQL"));
-        QCOMPARE(settings.Read("Pell.ini", host, "Port", "?"), Server().port);
-        QCOMPARE(settings.Read("Pell.ini", host, "User", "?"), Server().user);
-        QCOMPARE(CPasswordCodec().Decode(settings.Read("Pell.ini", host, "Pass", "?"), CPasswordCodec::kSeed),
-                 Server().password);
-        QCOMPARE(settings.Read("Pell.ini", "Database", "Server1", "?"), host);
-        QCOMPARE(w->m_serverCombo->itemText(0), host);
-    }
-
     // The history takes a server once, whatever its letter case; the
     // section is written under the name as typed each time.
     void historyOncePerServerAnyCase()
     {
         Window w("[Database]\nServer1=db9\n");
         for (const char* host : {"LocalHost", "LOCALHOST"})
-            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
+            Connect(w, host, Server().port, Server().user, Server().password, 1);
         CSettingsFile settings;
         QCOMPARE(settings.Read("Pell.ini", "Database", "Server2", "?"), QString("LocalHost"));
         QVERIFY(!QSettings("Pell.ini", QSettings::IniFormat).contains("Database/Server3"));
@@ -86,27 +63,21 @@ private slots:
 
     void connectFailures_data()
     {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("wrong_password") << Server().host << Server().port.toInt() << "nope"
-                                        << "警告|0x30|打开数据库失败...\n1045 : Access denied for user";
+        QTest::addColumn<QStringList>("login"); // host, port, password, the message
+        QTest::newRow("wrong_password") << QStringList{Server().host, Server().port, "nope",
+                                                       "警告|0x30|打开数据库失败...\n1045 : Access denied for user"};
         QTcpServer closed; // a port that was free a moment ago
         closed.listen(QHostAddress::LocalHost);
-        const int refused = closed.serverPort();
+        const QString refused = QString::number(closed.serverPort());
         closed.close();
-        QTest::newRow("refused_port") << Server().host << refused << Server().password
-                                      << "警告|0x30|打开数据库失败...\n2002 : ";
-        QTest::newRow("empty_server") << "" << Server().port.toInt() << Server().password
-                                      << "提示|0x40|未输入服务器，或服务器选择错误。";
+        QTest::newRow("refused_port") << QStringList{Server().host, refused, Server().password,
+                                                     "警告|0x30|打开数据库失败...\n2002 : "};
+        QTest::newRow("empty_server") << QStringList{"", "", "", "提示|0x40|未输入服务器，或服务器选择错误。"};
     }
     void connectFailures()
     {
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QFETCH(QString, password);
-        QFETCH(QString, message);
+        QFETCH(QStringList, login);
+        const QString host = login[0], message = login[3];
         Window w;
         if (host.isEmpty()) {
             w->EnableConnectionControls(true);
@@ -114,7 +85,7 @@ private slots:
             QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1015)), Qt::LeftButton);
             QTRY_VERIFY(!w->WorkerRunning());
         } else {
-            Connect(w, host, port, Server().user, password);
+            Connect(w, host, login[1], Server().user, login[2], 1);
         }
         QCOMPARE(w.messages.size(), 1);
         QVERIFY2(std::exchange(w.messages, {}).first().startsWith(message), qPrintable(message));
@@ -134,7 +105,7 @@ private slots:
         for (const QString& mode : {u"default"_qs, u"'NO_BACKSLASH_ESCAPES'"_qs}) {
             Run(m_admin, u"set global sql_mode="_qs + mode);
             Window w;
-            Connect(w, Server().host, Server().port.toInt(), u"用户"_qs, u"密码pw"_qs);
+            Connect(w, Server().host, Server().port, u"用户"_qs, u"密码pw"_qs, 1);
             QVERIFY(Rows(w->m_databaseList).contains(m_quoted));
             Click(w->m_databaseList, m_quoted);
             QCOMPARE(Rows(w->m_tableList), QStringList{u"it's|引号's"_qs});
@@ -144,10 +115,19 @@ private slots:
         Run(m_admin, u"set global sql_mode=default"_qs);
     }
 
+    // The database list and the controls after connecting, then listings.
     void tablesAndColumns()
     {
         Window w;
         ConnectTestServer(w);
+        const QStringList databases = Rows(w->m_databaseList);
+        QVERIFY(databases.contains("vel_browse") && databases.contains(m_quoted) && databases.contains("mysql"));
+        QVERIFY(!databases.join(',').contains("information_schema", Qt::CaseInsensitive));
+        QCOMPARE(Text(w, 1007), QStringLiteral("数据库: %1").arg(databases.size()));
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001"}));
+        QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible() && w->Control(1030)->isVisible());
+        QTRY_VERIFY(w->m_databaseList->hasFocus());
+        QCOMPARE(w->m_serverCombo->itemText(0), Server().host);
         Click(w->m_databaseList, "vel_browse");
         QCOMPARE(Rows(w->m_tableList), QStringList({"bare|", "Customers|Customers", "orders|订单表", "wide|", "z_types|"}));
         QCOMPARE(Text(w, 1008), QString("表: 5"));
@@ -280,7 +260,7 @@ private slots:
         QByteArray settings;
         {
             Window w;
-            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
+            Connect(w, host, Server().port, Server().user, Server().password, 1);
             settings = ReadAll("Pell.ini");
         }
         Window w(settings);

@@ -69,6 +69,8 @@ static Act Click(int id)
     };
 }
 
+struct KeyRow { int key, modifiers, keycode; bool counts; };
+
 class TestSchemaDlgInput : public QObject
 {
     Q_OBJECT
@@ -141,36 +143,31 @@ private slots:
     // Rows without a keycode are also typed into the window's server box.
     void serverTypingKeys_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("keycode");
-        QTest::addColumn<bool>("counts");
+        QTest::addColumn<KeyRow>("row");
         const int shift = Qt::ShiftModifier, alt = Qt::AltModifier, keypad = Qt::KeypadModifier;
-        QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 0 << true;
-        QTest::newRow("digit") << int(Qt::Key_7) << 0 << 0 << true;
-        QTest::newRow("ctrl_v_paste") << int(Qt::Key_V) << int(Qt::ControlModifier) << 0 << true;
-        QTest::newRow("alt_letter_is_mnemonic") << int(Qt::Key_C) << alt << 0 << false;
-        QTest::newRow("full_stop") << int(Qt::Key_Period) << 0 << 0 << false;
-        QTest::newRow("hyphen") << int(Qt::Key_Minus) << 0 << 0 << false;
-        QTest::newRow("keypad_digit") << int(Qt::Key_4) << keypad << 0 << true;
-        QTest::newRow("keypad_without_numlock") << int(Qt::Key_Left) << keypad << 0 << false;
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 0 << false;
-        QTest::newRow("cyrillic_on_a_key") << 0x0424 << 0 << 38 << true;
-        QTest::newRow("shift_1_key") << int(Qt::Key_Exclam) << shift << 10 << true;
-        QTest::newRow("0_key") << int(Qt::Key_ParenRight) << shift << 19 << true;
-        QTest::newRow("key_after_0") << int(Qt::Key_Minus) << 0 << 20 << false;
-        QTest::newRow("q_key") << int(Qt::Key_Q) << 0 << 24 << true;
-        QTest::newRow("key_before_q") << int(Qt::Key_Tab) << 0 << 23 << false;
-        QTest::newRow("m_key") << int(Qt::Key_M) << 0 << 58 << true;
-        QTest::newRow("full_stop_key") << int(Qt::Key_Period) << 0 << 60 << false;
-        QTest::newRow("alt_q_key") << int(Qt::Key_Q) << alt << 24 << false;
+        QTest::newRow("letter") << KeyRow{int(Qt::Key_Q), 0, 0, true};
+        QTest::newRow("digit") << KeyRow{int(Qt::Key_7), 0, 0, true};
+        QTest::newRow("ctrl_v_paste") << KeyRow{int(Qt::Key_V), int(Qt::ControlModifier), 0, true};
+        QTest::newRow("alt_letter_is_mnemonic") << KeyRow{int(Qt::Key_C), alt, 0, false};
+        QTest::newRow("full_stop") << KeyRow{int(Qt::Key_Period), 0, 0, false};
+        QTest::newRow("hyphen") << KeyRow{int(Qt::Key_Minus), 0, 0, false};
+        QTest::newRow("keypad_digit") << KeyRow{int(Qt::Key_4), keypad, 0, true};
+        QTest::newRow("keypad_without_numlock") << KeyRow{int(Qt::Key_Left), keypad, 0, false};
+        QTest::newRow("backspace") << KeyRow{int(Qt::Key_Backspace), 0, 0, false};
+        QTest::newRow("cyrillic_on_a_key") << KeyRow{0x0424, 0, 38, true};
+        QTest::newRow("shift_1_key") << KeyRow{int(Qt::Key_Exclam), shift, 10, true};
+        QTest::newRow("0_key") << KeyRow{int(Qt::Key_ParenRight), shift, 19, true};
+        QTest::newRow("key_after_0") << KeyRow{int(Qt::Key_Minus), 0, 20, false};
+        QTest::newRow("q_key") << KeyRow{int(Qt::Key_Q), 0, 24, true};
+        QTest::newRow("key_before_q") << KeyRow{int(Qt::Key_Tab), 0, 23, false};
+        QTest::newRow("m_key") << KeyRow{int(Qt::Key_M), 0, 58, true};
+        QTest::newRow("full_stop_key") << KeyRow{int(Qt::Key_Period), 0, 60, false};
+        QTest::newRow("alt_q_key") << KeyRow{int(Qt::Key_Q), alt, 24, false};
     }
     void serverTypingKeys()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, keycode);
-        QFETCH(bool, counts);
+        QFETCH(KeyRow, row);
+        const auto [key, modifiers, keycode, counts] = row;
         QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), quint32(keycode), 0, 0);
         QCOMPARE(IsServerTypingKey(press, keycode != 0), counts);
         if (keycode != 0) {

@@ -5,6 +5,8 @@
 #include "db/OdbcRecordset.h"
 #include "ui/StatusLabel.h"
 
+struct Box { unsigned style; int icon, defaultButton, pressed, answer; };
+
 static void ClickExit(Window& w) { QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton); }
 
 class TestSchemaDlgWindow : public QObject
@@ -100,27 +102,17 @@ private slots:
     // answer to the button pressed.
     void messageBox_data()
     {
-        QTest::addColumn<unsigned>("style");
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<int>("defaultButton");
-        QTest::addColumn<int>("pressed");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("stop") << 0x10u << int(QMessageBox::Critical) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << 1;
-        QTest::newRow("warning") << 0x30u << int(QMessageBox::Warning) << int(QMessageBox::Ok) << int(QMessageBox::Ok) << 1;
-        QTest::newRow("information") << 0x40u << int(QMessageBox::Information) << int(QMessageBox::Ok)
-                                     << int(QMessageBox::Ok) << 1;
-        QTest::newRow("question_yes") << 0x124u << int(QMessageBox::Question) << int(QMessageBox::No)
-                                      << int(QMessageBox::Yes) << 6;
-        QTest::newRow("question_no") << 0x124u << int(QMessageBox::Question) << int(QMessageBox::No)
-                                     << int(QMessageBox::No) << 7;
+        QTest::addColumn<Box>("row");
+        QTest::newRow("stop") << Box{0x10, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok, 1};
+        QTest::newRow("warning") << Box{0x30, QMessageBox::Warning, QMessageBox::Ok, QMessageBox::Ok, 1};
+        QTest::newRow("information") << Box{0x40, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, 1};
+        QTest::newRow("question_yes") << Box{0x124, QMessageBox::Question, QMessageBox::No, QMessageBox::Yes, 6};
+        QTest::newRow("question_no") << Box{0x124, QMessageBox::Question, QMessageBox::No, QMessageBox::No, 7};
     }
     void messageBox()
     {
-        QFETCH(unsigned, style);
-        QFETCH(int, icon);
-        QFETCH(int, defaultButton);
-        QFETCH(int, pressed);
-        QFETCH(int, answer);
+        QFETCH(Box, row);
+        const auto [style, icon, defaultButton, pressed, answer] = row;
         CSchemaDlg dlg;
         QList<int> seen;
         QTimer::singleShot(50, [&] {

@@ -44,6 +44,9 @@ void Open(Window& w, const QString& table, const QString& column = {}, int port 
         Click(w->m_columnList, column);
 }
 
+struct Typed { QString mode, column, how, text; };
+struct Refused { int field; QString text, message; };
+
 struct PaintWatch : QObject {
     std::function<void()> onPaint;
     bool eventFilter(QObject*, QEvent* event) override
@@ -117,28 +120,23 @@ private slots:
     // of the session, by every way of writing; injected text stays text.
     void readBack_data()
     {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("text");
+        QTest::addColumn<Typed>("typed");
         const QString quotes = u"it's 100% \"ok\" \\ done"_qs, lines = u"第一行\n第二行 'x' \\n"_qs;
         const QString chinese = u"中文描述：价格\\数量 ß✓™한€ñ"_qs, injection = u"'; drop table t; --"_qs;
         const QString nbe = u"NO_BACKSLASH_ESCAPES"_qs;
-        QTest::newRow("table_quotes_button") << "" << "" << "button" << quotes;
-        QTest::newRow("table_lines_enter_nbe") << nbe << "" << "enter" << lines;
-        QTest::newRow("table_chinese_down") << "" << "" << "down" << chinese;
-        QTest::newRow("table_injection_nbe") << nbe << "" << "button" << injection;
-        QTest::newRow("column_quotes_enter_nbe") << nbe << "c" << "enter" << quotes;
-        QTest::newRow("column_lines_down") << "" << "c" << "down" << lines;
-        QTest::newRow("column_chinese_button_nbe") << nbe << "c" << "button" << chinese;
-        QTest::newRow("column_injection_enter") << "" << "c" << "enter" << injection;
+        QTest::newRow("table_quotes_button") << Typed{"", "", "button", quotes};
+        QTest::newRow("table_lines_enter_nbe") << Typed{nbe, "", "enter", lines};
+        QTest::newRow("table_chinese_down") << Typed{"", "", "down", chinese};
+        QTest::newRow("table_injection_nbe") << Typed{nbe, "", "button", injection};
+        QTest::newRow("column_quotes_enter_nbe") << Typed{nbe, "c", "enter", quotes};
+        QTest::newRow("column_lines_down") << Typed{"", "c", "down", lines};
+        QTest::newRow("column_chinese_button_nbe") << Typed{nbe, "c", "button", chinese};
+        QTest::newRow("column_injection_enter") << Typed{"", "c", "enter", injection};
     }
     void readBack()
     {
-        QFETCH(QString, mode);
-        QFETCH(QString, column);
-        QFETCH(QString, how);
-        QFETCH(QString, text);
+        QFETCH(Typed, typed);
+        const auto [mode, column, how, text] = typed;
         Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
         Window w;
         Open(w, u"t"_qs, column);
@@ -255,25 +253,22 @@ private slots:
     // Refused before anything leaves: no connection is even opened.
     void refused_data()
     {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
+        QTest::addColumn<Refused>("row");
         const QString outside = u"警告|0x30|描述中的字符“%1”（U+%2）无法保存到MySQL服务器，描述未更新。\n"
                                 "请删除或替换该字符后再试。"_qs;
         const QString longer = u"警告|0x30|描述长度为%1个字符，超过了服务器允许的%2个字符，描述未更新。\n"
                                "请缩短描述后再试。"_qs;
-        QTest::newRow("table_empty") << 1022 << "" << "";
-        QTest::newRow("column_empty") << 1024 << "" << "";
-        QTest::newRow("table_emoji") << 1022 << u"ok 表情😀"_qs << outside.arg(u"😀"_qs, u"1F600"_qs);
-        QTest::newRow("column_hangul_then_emoji") << 1024 << u"ok 한😀"_qs << outside.arg(u"😀"_qs, u"1F600"_qs);
-        QTest::newRow("column_too_long") << 1024 << QString(1025, u'长') << longer.arg(1025).arg(1024);
-        QTest::newRow("table_too_long") << 1022 << QString(2049, u'x') << longer.arg(2049).arg(2048);
+        QTest::newRow("table_empty") << Refused{1022, "", ""};
+        QTest::newRow("column_empty") << Refused{1024, "", ""};
+        QTest::newRow("table_emoji") << Refused{1022, u"ok 表情😀"_qs, outside.arg(u"😀"_qs, u"1F600"_qs)};
+        QTest::newRow("column_hangul_then_emoji") << Refused{1024, u"ok 한😀"_qs, outside.arg(u"😀"_qs, u"1F600"_qs)};
+        QTest::newRow("column_too_long") << Refused{1024, QString(1025, u'长'), longer.arg(1025).arg(1024)};
+        QTest::newRow("table_too_long") << Refused{1022, QString(2049, u'x'), longer.arg(2049).arg(2048)};
     }
     void refused()
     {
-        QFETCH(int, field);
-        QFETCH(QString, text);
-        QFETCH(QString, message);
+        QFETCH(Refused, row);
+        const auto [field, text, message] = row;
         TcpRelay relay(quint16(Server().port.toUInt()));
         Window w;
         Open(w, u"t"_qs, field == 1024 ? u"c"_qs : QString(), relay.Port());

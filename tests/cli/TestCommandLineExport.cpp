@@ -124,7 +124,6 @@ private slots:
         QTest::newRow("option") << QStringList{"coverage", "--pass", "x"} << 2 << "Unknown option 'pass'";
         QTest::newRow("not in history") << QStringList{"export", "--server", "elsewhere", "--database", "d"} << 2
                                         << "not in the history";
-        QTest::newRow("command") << QStringList{"exprot"} << 2 << "unknown command 'exprot'";
         QTest::newRow("covered") << (QStringList{"coverage", "--min", "16"} + full) << 0 << "";
         QTest::newRow("below") << (QStringList{"coverage", "--min", "17"} + full) << 1 << "below 17%";
     }

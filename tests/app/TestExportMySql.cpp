@@ -73,8 +73,8 @@ private slots:
             "a_types\tnote\tvarchar\t20\t\t\t\t\t'中文'\t中文描述",
         };
 
-        // Names the server's collation mixes up, quotes, Chinese, and a
-        // table of more than a few kilobytes of lines.
+        // Names the server's collation mixes up, quotes, Chinese, names GBK
+        // lacks, and a table of more than a few kilobytes of lines.
         Run(m_admin, "create database vel_names character set utf8mb4");
         for (const char* table : {"create table vel_names.aa (x int, y varchar(5) comment 'aa的y')",
                                   "create table vel_names.Aa (z int comment 'Aa的z')",
@@ -83,7 +83,8 @@ private slots:
                                   "create table vel_names.`表一` (c1 int comment '说明', c2 longblob)",
                                   "create table vel_names.t1 (id int primary key)",
                                   "create table vel_names.t2 (id bigint not null auto_increment primary key)",
-                                  "create table vel_names.t3 (d datetime default current_timestamp)"})
+                                  "create table vel_names.t3 (d datetime default current_timestamp)",
+                                  "create table vel_names.`weiß_✓` (`größe` int comment 'ß✓™한') comment 'ñ€한국'"})
             Run(m_admin, QString::fromUtf8(table));
         QString wide = "create table vel_names.wide (c0 int";
         for (int i = 1; i < 60; ++i)
@@ -147,7 +148,8 @@ private slots:
     }
 
     // One statement per chunk of tables gives the file the per-table
-    // statements give, also for names the server's collation confuses.
+    // statements give, also for names the server's collation confuses and
+    // names GBK lacks.
     void bulkAndPerTableSameFile()
     {
         Window w;
@@ -158,6 +160,7 @@ private slots:
         // Sorted, the list holds "Aa" and "aa" at rows 1 and 2: in a chunk of
         // two the server returns the rows of only one of them.
         QCOMPARE(Rows(w->m_tableList).mid(0, 3), QStringList({"a|", "Aa|", "aa|"}));
+        QVERIFY(Rows(w->m_tableList).contains(u"weiß_✓|ñ€한국"_qs));
         QByteArray perTable;
         for (int chunk : {0, 2, 3, 250}) {
             w->m_exportChunk = chunk;
@@ -170,11 +173,14 @@ private slots:
                 QCOMPARE(ReadAll(path), perTable);
         }
         const QString text = QStringDecoder(QStringDecoder::Utf16LE).decode(perTable.mid(2));
-        QCOMPARE(text.count(u"\r\n"), 1 + 2 + 1 + 1 + 1 + 1 + 2 + 1 + 1 + 1 + 60);
+        QCOMPARE(text.count(u"\r\n"), 1 + 2 + 1 + 1 + 1 + 1 + 2 + 1 + 1 + 1 + 60 + 1);
         for (const char* line : {"Aa\tz\tint\t10\t0\t√\t\t\tNULL\tAa的z\r\n", "aa\tx\tint\t10\t0\t√\t\t\tNULL\t\r\n",
                                  "a\tv\ttext\t64K\t\t√\t\t\tNULL\t\r\n", "it's\tq\tint\t10\t0\t√\t\t\tNULL\to'k\r\n",
-                                 "表一\tc2\tlongblob\t4G\t\t√\t\t\tNULL\t\r\n"})
+                                 "表一\tc2\tlongblob\t4G\t\t√\t\t\tNULL\t\r\n",
+                                 "\r\nweiß_✓\tgröße\tint\t10\t0\t√\t\t\tNULL\tß✓™한\r\n"})
             QVERIFY2(text.contains(QString::fromUtf8(line)), line);
+        Click(w->m_tableList, u"weiß_✓"_qs);
+        QCOMPARE(Rows(w->m_columnList), QStringList{u"größe|int|10|0|√|||NULL|ß✓™한"_qs});
     }
 
     // Every failure leaves the file that was there byte for byte and no

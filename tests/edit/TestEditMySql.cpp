@@ -212,25 +212,6 @@ private slots:
         QVERIFY(result.error.endsWith(result.stored));
     }
 
-    // A table whose name and description GBK lacks lists and exports exactly.
-    void namesGbkLacks()
-    {
-        Run(m_admin, u"create table vel_edit.`weiß_✓` (`größe` int comment 'ß✓™한') comment 'ñ€한국'"_qs);
-        Window w;
-        const QString path = QDir(w.folder.path()).filePath(u"names.txt"_qs);
-        AnswerExport(w, path);
-        ConnectTestServer(w);
-        Click(w->m_databaseList, u"vel_edit"_qs);
-        QVERIFY(Rows(w->m_tableList).contains(u"weiß_✓|ñ€한국"_qs));
-        Export(w);
-        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
-        const QString text = QStringDecoder(QStringDecoder::Utf16LE).decode(ReadAll(path).mid(2));
-        QVERIFY2(text.contains(u"\r\nweiß_✓\tgröße\tint\t10\t0\t√\t\t\tNULL\tß✓™한\r\n"_qs), qPrintable(text));
-        Click(w->m_tableList, u"weiß_✓"_qs);
-        QCOMPARE(Rows(w->m_columnList), QStringList{u"größe|int|10|0|√|||NULL|ß✓™한"_qs});
-        Run(m_admin, u"drop table vel_edit.`weiß_✓`"_qs);
-    }
-
     // The table or column went away after the listing: the design's message.
     void gone_data()
     {

@@ -23,7 +23,6 @@ private slots:
         const QString sql = u"Driver=SQL Server;Server=db01,1433;Database=master;UID=sa;"_qs;
         QTest::newRow("plain") << QStringList{"SQL Server", "2433", "secret",
                                               "Driver=SQL Server;Server=db01,2433;Database=master;UID=sa;PWD=secret"};
-        QTest::newRow("empty_port_means_1433") << QStringList{"SQL Server", "", "pw", sql + "PWD=pw"};
         QTest::newRow("freetds_protocol_version") << QStringList{"FreeTDS", "1433", "pw",
             "Driver=FreeTDS;Server=db01,1433;Database=master;UID=sa;PWD=pw;TDS_Version=7.4;"};
         QTest::newRow("braced_semicolon_and_brace") << QStringList{"SQL Server", "1433", "a;U{ID=x", sql + "PWD={a;U{ID=x};"};

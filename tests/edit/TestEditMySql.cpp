@@ -45,7 +45,6 @@ void Open(Window& w, const QString& table, const QString& column = {}, int port 
 }
 
 struct Typed { QString mode, column, how, text; };
-struct Refused { int field; QString text, message; };
 
 struct PaintWatch : QObject {
     std::function<void()> onPaint;
@@ -231,80 +230,63 @@ private slots:
         QCOMPARE(w->m_columnList->topLevelItem(w->m_columnRow)->text(8), QString());
     }
 
-    // Refused before anything leaves: no connection is even opened.
-    void refused_data()
-    {
-        QTest::addColumn<Refused>("row");
-        const QString outside = u"警告|0x30|描述中的字符“%1”（U+%2）无法保存到MySQL服务器，描述未更新。\n"
-                                "请删除或替换该字符后再试。"_qs;
-        const QString longer = u"警告|0x30|描述长度为%1个字符，超过了服务器允许的%2个字符，描述未更新。\n"
-                               "请缩短描述后再试。"_qs;
-        QTest::newRow("table_empty") << Refused{1022, "", ""};
-        QTest::newRow("column_empty") << Refused{1024, "", ""};
-        QTest::newRow("table_emoji") << Refused{1022, u"ok 表情😀"_qs, outside.arg(u"😀"_qs, u"1F600"_qs)};
-        QTest::newRow("column_hangul_then_emoji") << Refused{1024, u"ok 한😀"_qs, outside.arg(u"😀"_qs, u"1F600"_qs)};
-        QTest::newRow("column_too_long") << Refused{1024, QString(1025, u'长'), longer.arg(1025).arg(1024)};
-        QTest::newRow("table_too_long") << Refused{1022, QString(2049, u'x'), longer.arg(2049).arg(2048)};
-    }
-    void refused()
-    {
-        QFETCH(Refused, row);
-        const auto [field, text, message] = row;
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        Window w;
-        Open(w, u"t"_qs, field == 1024 ? u"c"_qs : QString(), relay.Port());
-        const int links = relay.Accepted();
-        Write(w, field, text, u"enter"_qs);
-        QCOMPARE(std::exchange(w.messages, {}), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(relay.Accepted(), links);
-        QCOMPARE(Comment(u"t"_qs, field == 1024 ? u"c"_qs : QString()), u"old"_qs);
-        QVERIFY(w->Control(field == 1022 ? 1021 : 1020)->isEnabled() && !w->m_statusLabel->isVisible());
-        QTRY_VERIFY(w.Edit(field)->hasFocus());
-    }
-
-    // A server gone: a message and the button left on; the retry writes, with
-    // the wait text painted before the link is opened.
-    void serverGoneThenRetry_data()
+    // Refused before anything leaves: no connection is even opened. With the
+    // server gone: a message and the button left on; the retry writes, with
+    // the wait text painted before the link is opened. No update starts
+    // while the connect worker uses the connection objects.
+    void refusedServerGoneAndBusy_data()
     {
         QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("wait");
-        QTest::newRow("table") << 1022 << u"正在更新表描述，请稍候..."_qs;
-        QTest::newRow("column") << 1024 << u"正在更新字段描述，请稍候..."_qs;
+        QTest::newRow("table") << 1022;
+        QTest::newRow("column") << 1024;
     }
-    void serverGoneThenRetry()
+    void refusedServerGoneAndBusy()
     {
         QFETCH(int, field);
-        QFETCH(QString, wait);
-        const QString column = field == 1024 ? u"c"_qs : QString();
+        const bool table = field == 1022;
+        const QString column = table ? QString() : u"c"_qs;
+        const int limit = table ? 2048 : 1024;
+        const QString outside = u"警告|0x30|描述中的字符“😀”（U+1F600）无法保存到MySQL服务器，描述未更新。\n"
+                                "请删除或替换该字符后再试。"_qs;
+        const QString longer = u"警告|0x30|描述长度为%1个字符，超过了服务器允许的%2个字符，描述未更新。\n"
+                               "请缩短描述后再试。"_qs.arg(limit + 1).arg(limit);
+        const std::pair<QString, QString> refusals[] = {
+            {QString(), QString()}, {table ? u"ok 表情😀"_qs : u"ok 한😀"_qs, outside},
+            {QString(limit + 1, table ? u'x' : u'长'), longer}};
         TcpRelay relay(quint16(Server().port.toUInt()));
         Window w;
         Open(w, u"t"_qs, column, relay.Port());
+        auto* const button = qobject_cast<QPushButton*>(w->Control(table ? 1021 : 1020));
+        int links = relay.Accepted();
+        for (const auto& [text, message] : refusals) {
+            Write(w, field, text, u"enter"_qs);
+            QCOMPARE(std::exchange(w.messages, {}), message.isEmpty() ? QStringList() : QStringList{message});
+            QCOMPARE(relay.Accepted(), links);
+            QCOMPARE(Comment(u"t"_qs, column), u"old"_qs);
+            QVERIFY(button->isEnabled() && !w->m_statusLabel->isVisible());
+            QTRY_VERIFY(w.Edit(field)->hasFocus());
+        }
+
         relay.Cut();
         Write(w, field, u"retry"_qs);
         QCOMPARE(w.messages.size(), 1);
         QVERIFY(std::exchange(w.messages, {}).first().startsWith(u"警告|0x30|打开数据库失败...\n"_qs));
-        QVERIFY(w->Control(field == 1022 ? 1021 : 1020)->isEnabled() && !w->m_statusLabel->isVisible());
+        QVERIFY(button->isEnabled() && !w->m_statusLabel->isVisible());
         QCOMPARE(Comment(u"t"_qs, column), u"old"_qs);
-
         relay.Resume();
-        const int links = relay.Accepted();
+        links = relay.Accepted();
         QStringList painted;
         PaintWatch watch;
         watch.onPaint = [&] { painted << w->m_statusLabel->text() + u'@' + QString::number(relay.Accepted() - links); };
         w->m_statusLabel->installEventFilter(&watch);
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(field == 1022 ? 1021 : 1020)), Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QString wait = table ? u"正在更新表描述，请稍候..."_qs : u"正在更新字段描述，请稍候..."_qs;
         QVERIFY2(painted.contains(wait + u"@0"_qs), qPrintable(painted.join(u',')));
         QCOMPARE(Comment(u"t"_qs, column), u"retry"_qs);
-    }
+        w->m_statusLabel->removeEventFilter(&watch);
 
-    // No update starts while the connect worker uses the connection objects.
-    void noUpdateWhileWorkerRuns()
-    {
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        Window w;
-        Open(w, u"t"_qs, {}, relay.Port());
         relay.SetDelayMs(150);
-        const int links = relay.Accepted();
+        links = relay.Accepted();
         w->OnConnect();
         QTRY_VERIFY(w->m_statusLabel->isVisible());
         const QString connecting = w->m_statusLabel->text();

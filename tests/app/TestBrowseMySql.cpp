@@ -216,29 +216,6 @@ private slots:
         QCOMPARE(std::exchange(w.messages, {}).join("").startsWith("警告|0x30|打开数据库失败...\n"), !exit);
     }
 
-    // Another session's open transaction holds the table: the update gives up and says why.
-    void columnUpdateWhileTableLocked()
-    {
-        Run(m_admin, "create or replace table vel_browse.locked (id int comment 'old')");
-        CMySqlClient holder;
-        SetTestServerParams(holder, Server());
-        QVERIFY(holder.Connect());
-        Run(holder, "start transaction");
-        Run(holder, "select * from vel_browse.locked for update");
-        Window w;
-        w->m_mysql.m_timeouts.lockWait = 1;
-        ConnectTestServer(w);
-        Click(w->m_databaseList, "vel_browse");
-        Click(w->m_tableList, "locked");
-        Click(w->m_columnList, "id");
-        Retype(w.Edit(1024), "new");
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1020)), Qt::LeftButton);
-        QCOMPARE(std::exchange(w.messages, {}), QStringList{"警告|0x30|表 locked 正被其他会话锁定，描述未更新。\n请稍后再试。"});
-        Run(holder, "rollback");
-        Run(m_admin, "select column_comment from information_schema.columns where table_name='locked'");
-        QCOMPARE(m_admin.GetValue(0, 0), std::string("old"));
-    }
-
     // The history takes a server once, whatever its letter case. A long
     // server name comes back whole with its settings; choosing it adds no section.
     void historySurvivesRestart()

@@ -288,7 +288,6 @@ private slots:
     {
         QTest::addColumn<Describe>("c");
         QTest::newRow("table_add") << Describe{0, 2, {}, true, {}};
-        QTest::newRow("table_update") << Describe{1, 1, {}, false, {}};
         QTest::newRow("column_add") << Describe{1, 1, u"price"_s, true, {}};
         QTest::newRow("column_update") << Describe{0, 2, u"it's"_s, false, {}};
         QTest::newRow("table_add_refused") << Describe{1, 0, {}, true,

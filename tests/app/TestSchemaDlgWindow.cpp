@@ -52,32 +52,10 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
-    // F1 and the window's context menu open the about box; OK closes it.
-    void aboutBox()
-    {
-        Window w;
-        QStringList seen;
-        QTimer answer; // picks the menu's item by its mnemonic, presses the box's OK
-        answer.callOnTimeout([&seen] {
-            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
-                seen << menu->actions().value(0)->text();
-                // Queued: the box it opens runs its own loop, in which this timer would not fire again.
-                QMetaObject::invokeMethod(menu, [menu] { QTest::keyClick(menu, Qt::Key_A); }, Qt::QueuedConnection);
-            } else if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                seen << box->windowTitle();
-                QTest::mouseClick(box->findChild<QPushButton*>("1"), Qt::LeftButton);
-            }
-        });
-        answer.start(20);
-        Key(Qt::Key_F1);
-        QContextMenuEvent click(QContextMenuEvent::Mouse, {9, 9}, w->mapToGlobal(QPoint(9, 9)));
-        QApplication::sendEvent(w.dlg.get(), &click);
-        QCOMPARE(seen, (QStringList{"About Velmora", "&About Velmora...", "About Velmora"}));
-    }
-
     // Tab walks the tab stops in order with every control on; Enter in a
-    // field presses Connect; the password is masked.
-    void tabOrderAndDefaultButton()
+    // field presses Connect; the password is masked. F1 and the window's
+    // context menu open the about box; OK closes it.
+    void tabOrderDefaultButtonAndAboutBox()
     {
         Window w;
         QCOMPARE(w.Edit(1014)->echoMode(), QLineEdit::Password);
@@ -96,6 +74,23 @@ private slots:
         Focus(w.Edit(1014));
         Key(Qt::Key_Return);
         QCOMPARE(pressed.count(), 1);
+        QStringList seen;
+        QTimer answer; // picks the menu's item by its mnemonic, presses the box's OK
+        answer.callOnTimeout([&seen] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                seen << menu->actions().value(0)->text();
+                // Queued: the box it opens runs its own loop, in which this timer would not fire again.
+                QMetaObject::invokeMethod(menu, [menu] { QTest::keyClick(menu, Qt::Key_A); }, Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                seen << box->windowTitle();
+                QTest::mouseClick(box->findChild<QPushButton*>("1"), Qt::LeftButton);
+            }
+        });
+        answer.start(20);
+        Key(Qt::Key_F1);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, {9, 9}, w->mapToGlobal(QPoint(9, 9)));
+        QApplication::sendEvent(w.dlg.get(), &click);
+        QCOMPARE(seen, (QStringList{"About Velmora", "&About Velmora...", "About Velmora"}));
     }
 
     // The real box each style shows: its icon, its default button, and the

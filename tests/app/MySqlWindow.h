@@ -14,6 +14,14 @@ inline const TestServer& Server()
     return server;
 }
 
+// A connection of the test's own to the private server.
+inline bool ConnectClient(CMySqlClient& client, const char* database = "")
+{
+    SetTestServerParams(client, Server());
+    client.m_connectDb = database;
+    return Server().valid && client.Connect();
+}
+
 inline void Run(CMySqlClient& client, const QString& statement)
 {
     QVERIFY2(client.Query(ToMySql(statement)), client.m_errorText.c_str());

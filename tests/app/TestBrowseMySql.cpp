@@ -18,9 +18,7 @@ class TestBrowseMySql : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         Run(m_admin, "create database vel_browse");
         Run(m_admin, "create table vel_browse.orders (id int) comment '订单表'");
         Run(m_admin, "create table vel_browse.Customers (id int) comment 'Customers'");

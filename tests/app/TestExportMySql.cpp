@@ -51,11 +51,9 @@ class TestExportMySql : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails instead of killing us
         m_host = Server().host;
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
         Run(m_admin, "create database vel_export character set utf8mb4");
         Run(m_admin, "create table vel_export.a_types ("
                      "id int not null auto_increment primary key comment '编号',"

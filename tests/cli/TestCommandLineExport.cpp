@@ -45,10 +45,8 @@ class TestCommandLineExport : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         QVERIFY(UsePrivateOdbc(m_odbc.path()) && RegisterOdbcDrivers(m_odbc.path(), {"FreeTDS"}));
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
         Run(m_admin, "create database vel_cli character set utf8mb4");
         Run(m_admin, "create table vel_cli.Zeta (id int auto_increment primary key comment 'a\\\\b',"
                      " code varchar(8) not null default '00000007') comment 'Pipes | and\\nbreaks <b>'");

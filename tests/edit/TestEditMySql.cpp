@@ -85,9 +85,7 @@ class TestEditMySql : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         Run(m_admin, "create database vel_edit");
     }
     void init()
@@ -202,9 +200,7 @@ private slots:
     {
         Run(m_admin, "set global sql_mode=''");
         CMySqlClient client;
-        SetTestServerParams(client, Server());
-        client.m_connectDb = "vel_edit";
-        QVERIFY(client.Connect());
+        QVERIFY(ConnectClient(client, "vel_edit"));
         const UpdateResult result = UpdateMySqlColumnComment(client, u"t"_qs, u"c"_qs, QString(1100, u'长'));
         QCOMPARE(int(result.outcome), int(UpdateResult::Mismatch));
         QCOMPARE(result.stored, QString(1024, u'长'));
@@ -294,8 +290,7 @@ private slots:
 
         relay.SetDelayMs(0);
         CMySqlClient holder;
-        SetTestServerParams(holder, Server());
-        QVERIFY(holder.Connect());
+        QVERIFY(ConnectClient(holder));
         Run(holder, "start transaction");
         Run(holder, "select * from vel_edit.t for update");
         w->m_mysql.m_timeouts.lockWait = 1;

@@ -26,7 +26,6 @@ private slots:
             QTest::keyClick(w.dlg.get(), Qt::Key_Escape);
             QVERIFY(!w->windowHandle()->close());
         }, {"visible=yes"});
-        Scenario("close_refused", {}, [](Window& w) { QVERIFY(!w->close()); }, {"visible=yes"});
         Scenario("exit_closes", {}, ClickExit, {"visible=no"});
         // Storing an unchanged text would reset the field and its selection.
         Scenario("store_leaves_equal_field", {}, [](Window& w) {

@@ -13,6 +13,8 @@
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export.
 
+struct Exit { QStringList arguments; int status; QString error; };
+
 struct Ran {
     int status;
     QByteArray out;
@@ -108,28 +110,24 @@ private slots:
 
     void exitStatus_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("error");
+        QTest::addColumn<Exit>("run");
         const QStringList full = m_full;
         QStringList wrongPort = full;
         wrongPort[5] = "1";
-        QTest::newRow("no server") << (QStringList{"export"} + wrongPort) << 1 << "cannot read database";
-        QTest::newRow("no table") << (QStringList{"export", "--table", "alpha", "--table", "gone", "-o", "x.md"} + full)
-                                  << 1 << "table 'gone' could not be read";
-        QTest::newRow("no database") << QStringList{"export", "--kind", "mysql", "--server", "h"} << 2 << "--database";
-        QTest::newRow("format") << (QStringList{"export", "-o", "x.pdf"} + full) << 2 << "unknown format 'pdf'";
-        QTest::newRow("option") << QStringList{"coverage", "--pass", "x"} << 2 << "Unknown option 'pass'";
-        QTest::newRow("not in history") << QStringList{"export", "--server", "elsewhere", "--database", "d"} << 2
-                                        << "not in the history";
-        QTest::newRow("covered") << (QStringList{"coverage", "--min", "16"} + full) << 0 << "";
-        QTest::newRow("below") << (QStringList{"coverage", "--min", "17"} + full) << 1 << "below 17%";
+        QTest::newRow("no server") << Exit{QStringList{"export"} + wrongPort, 1, "cannot read database"};
+        QTest::newRow("no table") << Exit{QStringList{"export", "--table", "alpha", "--table", "gone", "-o", "x.md"} + full,
+                                          1, "table 'gone' could not be read"};
+        QTest::newRow("no database") << Exit{{"export", "--kind", "mysql", "--server", "h"}, 2, "--database"};
+        QTest::newRow("format") << Exit{QStringList{"export", "-o", "x.pdf"} + full, 2, "unknown format 'pdf'"};
+        QTest::newRow("option") << Exit{{"coverage", "--pass", "x"}, 2, "Unknown option 'pass'"};
+        QTest::newRow("not in history") << Exit{{"export", "--server", "elsewhere", "--database", "d"}, 2, "not in the history"};
+        QTest::newRow("covered") << Exit{QStringList{"coverage", "--min", "16"} + full, 0, ""};
+        QTest::newRow("below") << Exit{QStringList{"coverage", "--min", "17"} + full, 1, "below 17%"};
     }
     void exitStatus()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, error);
+        QFETCH(Exit, run);
+        const auto& [arguments, status, error] = run;
         QTemporaryDir folder;
         const Ran ran = Velmora(folder.path(), arguments, Server().password);
         QVERIFY2(ran.status == status && (error.isEmpty() ? ran.err.isEmpty() : ran.err.contains(error)),

@@ -236,11 +236,9 @@ private slots:
         QTRY_COMPARE(m_peer.Sessions(), size_t{0});
     }
 
-    // A listing cut off with the link: a message, the lists and controls as
-    // they were; once the link is back the same listing shows all rows. Then
-    // the link drops inside the second table of an export: the file keeps the
-    // table read before, the tables left out are named once; then every
-    // table, byte for byte.
+    // A listing or an export cut off with the link: a message, the lists and
+    // controls as they were, the export keeping the table read before and
+    // naming the rest once; with the link back, all rows, byte for byte.
     void listingsAndExport()
     {
         const QStringList enabled[] = {kConnectionControls, {u"1000"_s, u"1001"_s},

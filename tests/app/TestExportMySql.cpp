@@ -97,13 +97,10 @@ private slots:
             m_admin.Query(std::string("drop database if exists ") + db);
     }
 
-    // All tables, then one table while the list is filled, then a database
-    // without tables, and one whose table goes while exporting: the files
-    // byte for byte, the questions and messages.
-    // One statement per chunk of tables gives the file the per-table
-    // statements give, also for names the server's collation confuses and
-    // names GBK lacks. Then a default name longer than any fixed buffer reaches the dialog
-    // whole, and a cancelled dialog writes nothing.
+    // All tables, one table, a database without tables, one losing a table
+    // mid-export, chunked statements against per-table ones (names the
+    // collation confuses, names GBK lacks), a default name past any fixed
+    // buffer, a cancel: the files byte for byte, the questions and messages.
     void exportFiles()
     {
         Window w;

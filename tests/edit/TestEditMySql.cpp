@@ -217,11 +217,9 @@ private slots:
         }
     }
 
-    // Refused before anything leaves: no connection is even opened. With the
-    // server gone: a message and the button left on; the retry writes, with
-    // the wait text painted before the link is opened. No update starts
-    // while the connect worker uses the connection objects. Another
-    // session's open transaction holding the table: the update gives up and says why.
+    // A refusal opens no link; with the server gone the button stays on and
+    // the retry paints its wait text before the link opens; no update starts
+    // while the connect worker runs; a table another session locks gives up.
     void refusedServerGoneAndBusy_data()
     {
         QTest::addColumn<int>("field");

@@ -53,11 +53,10 @@ private slots:
     // Column "c" of a CREATE TABLE text given its body, with COMMENT 'n'.
     void restate_data()
     {
-        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("texts"); // the body, the line expected
         QTest::addColumn<bool>("ansiQuotes");
-        QTest::addColumn<QString>("expected");
         auto row = [](const char* name, const char* body, bool ansi, const char* expected) {
-            QTest::newRow(name) << QString::fromUtf8(body) << ansi << QString::fromUtf8(expected);
+            QTest::newRow(name) << QStringList{QString::fromUtf8(body), QString::fromUtf8(expected)} << ansi;
         };
         row("appended", "`a` int,\n  `c` int(11) DEFAULT NULL,\n  `d` int", false, "`c` int(11) DEFAULT NULL COMMENT 'n'");
         row("old_comment_replaced_in_place", "`c` int COMMENT 'it''s \\' COMMENT ''' INVISIBLE", false,
@@ -75,12 +74,11 @@ private slots:
     }
     void restate()
     {
-        QFETCH(QString, body);
+        QFETCH(QStringList, texts);
         QFETCH(bool, ansiQuotes);
-        QFETCH(QString, expected);
-        const QString table = u"CREATE TABLE `t` (\n  "_qs + body + u"\n) ENGINE=InnoDB COMMENT='c int'"_qs;
+        const QString table = u"CREATE TABLE `t` (\n  "_qs + texts[0] + u"\n) ENGINE=InnoDB COMMENT='c int'"_qs;
         const std::optional<QString> line = RestateColumn(table, u"c"_qs, u"COMMENT 'n'"_qs, {ansiQuotes, false});
-        QCOMPARE(line.value_or(QString()), expected);
+        QCOMPARE(line.value_or(QString()), texts[1]);
     }
 };
 

@@ -12,7 +12,6 @@
 namespace {
 
 const QString kNew = u"new 'c' \\ 描述"_qs; // printed by SHOW CREATE as 'new ''c'' \\ 描述'
-const QString kNewShown = u"COMMENT 'new ''c'' \\\\ 描述'"_qs;
 
 // Selects all and pastes, as a user would: a pasted text may hold line
 // breaks and characters no key types.
@@ -124,8 +123,7 @@ private slots:
                                {nbe, "", "button", injection}, {nbe, "c", "enter", quotes}, {"", "c", "down", lines},
                                {nbe, "c", "button", chinese}, {"", "c", "enter", injection}};
         Window w;
-        ConnectTestServer(w);
-        Click(w->m_databaseList, u"vel_edit"_qs);
+        Open(w, u"t"_qs);
         for (const auto& [mode, column, how, text] : typed) {
             Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
             Click(w->m_tableList, u"t"_qs);

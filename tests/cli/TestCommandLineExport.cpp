@@ -93,7 +93,8 @@ private slots:
         }
     }
 
-    void markdown()
+    // What the two subcommands print for a server given in full.
+    void markdownAndCoverage()
     {
         const Ran md = Velmora(QDir::tempPath(), QStringList{"export"} + m_full, Server().password);
         QCOMPARE(md.status, 0);
@@ -106,6 +107,16 @@ private slots:
                      "| g | decimal | 4 | 2 | √ |  |  | 0.00 |  |\n| t | varchar | 5 |  | √ |  |  | 'TRUE' |  |\n"
                      "\n## Zeta\n\nPipes \\| and<br>breaks &lt;b&gt;\n\n" + head +
                      "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n");
+        const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
+        QCOMPARE(text.status, 0);
+        for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
+                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
+            QVERIFY2(text.out.contains(line), line);
+        const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
+                                 Server().password);
+        const QJsonObject root = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(root["describedColumns"].toInt(), 1);
+        QCOMPARE(root["tablePercent"].toDouble(), 50.0);
     }
 
     void exitStatus_data()
@@ -164,20 +175,6 @@ private slots:
         QVERIFY2(ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
         QCOMPARE(ReadAll(folder.filePath("s.txt")),
                  Utf16File({kHeader, "orders\tid\tint\t10\t0\t\t√\t√\t\t", "sales.Items\tsku\tnvarchar\tMAX\t0\t√\t\t\t\tx"}));
-    }
-
-    void coverage()
-    {
-        const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
-        QCOMPARE(text.status, 0);
-        for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
-                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
-            QVERIFY2(text.out.contains(line), line);
-        const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
-                                 Server().password);
-        const QJsonObject root = QJsonDocument::fromJson(json.out).object();
-        QCOMPARE(root["describedColumns"].toInt(), 1);
-        QCOMPARE(root["tablePercent"].toDouble(), 50.0);
     }
 };
 

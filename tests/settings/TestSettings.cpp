@@ -22,7 +22,8 @@ static bool WriteBytes(QFile&& file, const QByteArray& bytes)
 }
 static QByteArray ReadBytes(QFile&& file) { return file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>"; }
 
-// A read when `expected` is not null, else a write; `after` null: the file unchanged.
+// A read (section, key, default) when `expected` is not null, else a write
+// (section, key, value); `before` null: no file; `after` null: unchanged.
 struct Access { QByteArray before; QStringList call; QString expected; QByteArray after; };
 
 class TestSettings : public QObject
@@ -38,7 +39,6 @@ private slots:
         std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails instead of killing us
     }
 
-    // Reads give (section, key, default), writes (section, key, value); before null: no file.
     void readWrite_data()
     {
         QTest::addColumn<Access>("access");

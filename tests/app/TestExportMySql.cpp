@@ -46,14 +46,12 @@ class TestExportMySql : public QObject
     CMySqlClient m_admin;
     QTemporaryDir m_out;
     QStringList m_typesLines;
-    QString m_host;
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         std::signal(SIGXFSZ, SIG_IGN); // a write past the size limit fails instead of killing us
-        m_host = Server().host;
         Run(m_admin, "create database vel_export character set utf8mb4");
         Run(m_admin, "create table vel_export.a_types ("
                      "id int not null auto_increment primary key comment '编号',"
@@ -104,28 +102,28 @@ private slots:
     void exportFiles()
     {
         Window w;
-        const QString path = m_out.filePath("files.txt");
+        const QString path = m_out.filePath("files.txt"), host = Server().host;
         QString offered;
         AnswerExport(w, path, &offered);
         ConnectTestServer(w);
         Click(w->m_databaseList, "vel_export");
         const QStringList enabled = Enabled(w);
         Export(w);
-        QCOMPARE(offered, m_host + "-vel_export");
+        QCOMPARE(offered, host + "-vel_export");
         QCOMPARE(ReadAll(path),
                  Utf16File(QStringList{kHeader} + m_typesLines + QStringList{"b_plain\tk\tint\t10\t0\t√\t\t\tNULL\t"}));
         QCOMPARE(std::exchange(w.messages, {}),
-                 QStringList({"提示|0x124|是否导出\n服务器: 【" + m_host + "】\n数据库: 【vel_export】中的所有表结构？",
+                 QStringList({"提示|0x124|是否导出\n服务器: 【" + host + "】\n数据库: 【vel_export】中的所有表结构？",
                               Success(path)}));
         QCOMPARE(Enabled(w), enabled);
         QVERIFY(w->Control(1030)->isVisible() && !w->m_progress->isVisible());
 
         Click(w->m_tableList, "a_types");
         Export(w);
-        QCOMPARE(offered, m_host + "-vel_export-a_types");
+        QCOMPARE(offered, host + "-vel_export-a_types");
         QCOMPARE(ReadAll(path), Utf16File(QStringList{kHeader} + m_typesLines));
         QCOMPARE(std::exchange(w.messages, {}),
-                 QStringList({"提示|0x124|是否导出\n服务器: 【" + m_host + "】\n数据库: 【vel_export】中表: 【a_types】的结构？",
+                 QStringList({"提示|0x124|是否导出\n服务器: 【" + host + "】\n数据库: 【vel_export】中表: 【a_types】的结构？",
                               "提示|0x124|文件: " + path + " 已经存在，是否覆盖？", Success(path)}));
         QVERIFY(w.Edit(1022)->isEnabled());
 

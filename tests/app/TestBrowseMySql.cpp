@@ -18,9 +18,7 @@ class TestBrowseMySql : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         Run(m_admin, "create database vel_browse");
         Run(m_admin, "create table vel_browse.orders (id int) comment '订单表'");
         Run(m_admin, "create table vel_browse.Customers (id int) comment 'Customers'");
@@ -47,66 +45,23 @@ private slots:
         m_admin.Query(ToMySql(u"drop user if exists '用户'@'127.0.0.1'"_qs));
     }
 
-    // The database list, the stored parameters and the controls afterwards.
-    void connectListsDatabasesAndRemembersServer()
-    {
-        Window w;
-        ConnectTestServer(w);
-        const QStringList databases = Rows(w->m_databaseList);
-        QVERIFY(databases.contains("vel_browse") && databases.contains(m_quoted) && databases.contains("mysql"));
-        QVERIFY(!databases.join(',').contains("information_schema", Qt::CaseInsensitive));
-        QCOMPARE(Text(w, 1007), QStringLiteral("数据库: %1").arg(databases.size()));
-        QCOMPARE(Enabled(w), QStringList({"1000", "1001"}));
-        QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible() && w->Control(1030)->isVisible());
-        QTRY_VERIFY(w->m_databaseList->hasFocus());
-        CSettingsFile settings;
-        const QString host = Server().host;
-        QCOMPARE(settings.Read("Pell.ini", host, "Type", "?"), QString("MySQL"));
-        QCOMPARE(settings.Read("Pell.ini", host, "Port", "?"), Server().port);
-        QCOMPARE(settings.Read("Pell.ini", host, "User", "?"), Server().user);
-        QCOMPARE(CPasswordCodec().Decode(settings.Read("Pell.ini", host, "Pass", "?"), CPasswordCodec::kSeed),
-                 Server().password);
-        QCOMPARE(settings.Read("Pell.ini", "Database", "Server1", "?"), host);
-        QCOMPARE(w->m_serverCombo->itemText(0), host);
-    }
-
-    // The history takes a server once, whatever its letter case; the
-    // section is written under the name as typed each time.
-    void historyOncePerServerAnyCase()
-    {
-        Window w("[Database]\nServer1=db9\n");
-        for (const char* host : {"LocalHost", "LOCALHOST"})
-            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
-        CSettingsFile settings;
-        QCOMPARE(settings.Read("Pell.ini", "Database", "Server2", "?"), QString("LocalHost"));
-        QVERIFY(!QSettings("Pell.ini", QSettings::IniFormat).contains("Database/Server3"));
-        QCOMPARE(w->m_serverCombo->count(), 2);
-        QCOMPARE(w.messages, QStringList());
-    }
-
     void connectFailures_data()
     {
-        QTest::addColumn<QString>("host");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("wrong_password") << Server().host << Server().port.toInt() << "nope"
-                                        << "警告|0x30|打开数据库失败...\n1045 : Access denied for user";
+        QTest::addColumn<QStringList>("login"); // host, port, password, the message
+        QTest::newRow("wrong_password") << QStringList{Server().host, Server().port, "nope",
+                                                       "警告|0x30|打开数据库失败...\n1045 : Access denied for user"};
         QTcpServer closed; // a port that was free a moment ago
         closed.listen(QHostAddress::LocalHost);
-        const int refused = closed.serverPort();
+        const QString refused = QString::number(closed.serverPort());
         closed.close();
-        QTest::newRow("refused_port") << Server().host << refused << Server().password
-                                      << "警告|0x30|打开数据库失败...\n2002 : ";
-        QTest::newRow("empty_server") << "" << Server().port.toInt() << Server().password
-                                      << "提示|0x40|未输入服务器，或服务器选择错误。";
+        QTest::newRow("refused_port") << QStringList{Server().host, refused, Server().password,
+                                                     "警告|0x30|打开数据库失败...\n2002 : "};
+        QTest::newRow("empty_server") << QStringList{"", "", "", "提示|0x40|未输入服务器，或服务器选择错误。"};
     }
     void connectFailures()
     {
-        QFETCH(QString, host);
-        QFETCH(int, port);
-        QFETCH(QString, password);
-        QFETCH(QString, message);
+        QFETCH(QStringList, login);
+        const QString host = login[0], message = login[3];
         Window w;
         if (host.isEmpty()) {
             w->EnableConnectionControls(true);
@@ -114,7 +69,7 @@ private slots:
             QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1015)), Qt::LeftButton);
             QTRY_VERIFY(!w->WorkerRunning());
         } else {
-            Connect(w, host, port, Server().user, password);
+            Connect(w, host, login[1], Server().user, login[2], 1);
         }
         QCOMPARE(w.messages.size(), 1);
         QVERIFY2(std::exchange(w.messages, {}).first().startsWith(message), qPrintable(message));
@@ -134,7 +89,7 @@ private slots:
         for (const QString& mode : {u"default"_qs, u"'NO_BACKSLASH_ESCAPES'"_qs}) {
             Run(m_admin, u"set global sql_mode="_qs + mode);
             Window w;
-            Connect(w, Server().host, Server().port.toInt(), u"用户"_qs, u"密码pw"_qs);
+            Connect(w, Server().host, Server().port, u"用户"_qs, u"密码pw"_qs, 1);
             QVERIFY(Rows(w->m_databaseList).contains(m_quoted));
             Click(w->m_databaseList, m_quoted);
             QCOMPARE(Rows(w->m_tableList), QStringList{u"it's|引号's"_qs});
@@ -144,10 +99,22 @@ private slots:
         Run(m_admin, u"set global sql_mode=default"_qs);
     }
 
+    // The database list and the controls after connecting, then listings. A
+    // server that goes away between or during listings: a message, the lists
+    // as they were, and the window works again once it is back.
     void tablesAndColumns()
     {
+        TcpRelay relay(quint16(Server().port.toUInt()));
         Window w;
-        ConnectTestServer(w);
+        ConnectTestServer(w, relay.Port());
+        const QStringList databases = Rows(w->m_databaseList);
+        QVERIFY(databases.contains("vel_browse") && databases.contains(m_quoted) && databases.contains("mysql"));
+        QVERIFY(!databases.join(',').contains("information_schema", Qt::CaseInsensitive));
+        QCOMPARE(Text(w, 1007), QStringLiteral("数据库: %1").arg(databases.size()));
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001"}));
+        QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible() && w->Control(1030)->isVisible());
+        QTRY_VERIFY(w->m_databaseList->hasFocus());
+        QCOMPARE(w->m_serverCombo->itemText(0), Server().host);
         Click(w->m_databaseList, "vel_browse");
         QCOMPARE(Rows(w->m_tableList), QStringList({"bare|", "Customers|Customers", "orders|订单表", "wide|", "z_types|"}));
         QCOMPARE(Text(w, 1008), QString("表: 5"));
@@ -181,15 +148,7 @@ private slots:
         QCOMPARE(Rows(w->m_columnList), QStringList());
         QCOMPARE(Text(w, 1008), QString("表: 0"));
         QCOMPARE(Enabled(w), QStringList({"1000", "1001", "1002", "1003", "1030"}));
-    }
 
-    // A server that goes away between or during listings: a message, the
-    // lists as they were, and the window works again once it is back.
-    void serverGoesAway()
-    {
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        Window w;
-        ConnectTestServer(w, relay.Port());
         Click(w->m_databaseList, "vel_browse");
         relay.Cut();
         Click(w->m_tableList, "orders");
@@ -250,38 +209,20 @@ private slots:
         QCOMPARE(std::exchange(w.messages, {}).join("").startsWith("警告|0x30|打开数据库失败...\n"), !exit);
     }
 
-    // Another session's open transaction holds the table: the update gives up and says why.
-    void columnUpdateWhileTableLocked()
-    {
-        Run(m_admin, "create or replace table vel_browse.locked (id int comment 'old')");
-        CMySqlClient holder;
-        SetTestServerParams(holder, Server());
-        QVERIFY(holder.Connect());
-        Run(holder, "start transaction");
-        Run(holder, "select * from vel_browse.locked for update");
-        Window w;
-        w->m_mysql.m_timeouts.lockWait = 1;
-        ConnectTestServer(w);
-        Click(w->m_databaseList, "vel_browse");
-        Click(w->m_tableList, "locked");
-        Click(w->m_columnList, "id");
-        Retype(w.Edit(1024), "new");
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1020)), Qt::LeftButton);
-        QCOMPARE(std::exchange(w.messages, {}), QStringList{"警告|0x30|表 locked 正被其他会话锁定，描述未更新。\n请稍后再试。"});
-        Run(holder, "rollback");
-        Run(m_admin, "select column_comment from information_schema.columns where table_name='locked'");
-        QCOMPARE(m_admin.GetValue(0, 0), std::string("old"));
-    }
-
-    // A long server name comes back whole with its settings; choosing it adds no section.
-    void longServerNameSurvivesRestart()
+    // The history takes a server once, whatever its letter case. A long
+    // server name comes back whole with its settings; choosing it adds no section.
+    void historySurvivesRestart()
     {
         const QString host = "0x" + QString(90, u'0') + "7f000001"; // 127.0.0.1
         QByteArray settings;
         {
-            Window w;
-            Connect(w, host, Server().port.toInt(), Server().user, Server().password);
+            Window w("[Database]\nServer1=db9\n");
+            for (const QString& name : {QString("LocalHost"), QString("LOCALHOST"), host})
+                Connect(w, name, Server().port, Server().user, Server().password, 1);
+            QCOMPARE(w->m_serverCombo->count(), 3);
             settings = ReadAll("Pell.ini");
+            QCOMPARE(CSettingsFile().Read("Pell.ini", "Database", "Server2", "?"), QString("LocalHost"));
+            QVERIFY(!QSettings("Pell.ini", QSettings::IniFormat).contains("Database/Server4"));
         }
         Window w(settings);
         const QStringList sections = QSettings("Pell.ini", QSettings::IniFormat).childGroups();

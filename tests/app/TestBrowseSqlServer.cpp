@@ -116,6 +116,11 @@ const QString kDriver = u"[FreeTDS][SQL Server]"_s;
 const QString kWarning = u"警告|0x30|"_s + kDriver;
 const QString kEof = u"Unexpected EOF from the server"_s;
 
+// failure: what the window shows; empty: it connects
+struct Login { int catalog; QStringList drivers; QString password, connection, failure; };
+// failure: the server's text, or kEof for a dropped link
+struct Describe { int catalog, table; QString column; bool add; QString failure; };
+
 } // namespace
 
 class TestBrowseSqlServer : public QObject
@@ -159,17 +164,7 @@ class TestBrowseSqlServer : public QObject
         });
     }
 
-    void Connect(Window& w, const QString& port, const QString& password = kPassword)
-    {
-        Retype(w->m_serverCombo, kHost);
-        QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
-        Retype(w.Edit(1017), port);
-        Retype(w.Edit(1013), kUser);
-        Retype(w.Edit(1014), password);
-        QTest::mouseClick(w->Control(1015), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 20000);
-    }
-    void Connect(Window& w) { Connect(w, QString::number(m_peer.Port())); }
+    void Connect(Window& w) { ::Connect(w, kHost, QString::number(m_peer.Port()), kUser, kPassword); }
 
     QStringList Log() const
     {
@@ -195,35 +190,26 @@ private slots:
     // connection string starts, PORT standing for the peer's port.
     void connect_data()
     {
-        QTest::addColumn<int>("catalog");
-        QTest::addColumn<QStringList>("drivers");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("connection");
-        QTest::addColumn<QString>("failure"); // what the window shows; empty: connects
+        QTest::addColumn<Login>("row");
         const QStringList freeTds{u"FreeTDS"_s};
         const QString unable = kDriver + u"Unable to connect to data source"_s;
-        QTest::newRow("sysproperties_freetds") << 0 << freeTds << kPassword
-                                               << u"Driver=FreeTDS;Server=127.0.0.1,PORT;"_s << QString();
-        QTest::newRow("extended_properties_prefers_sql_server") << 1 << QStringList{u"FreeTDS"_s, u"SQL Server"_s}
-            << kPassword << u"Driver=SQL Server;Server=127.0.0.1,PORT;"_s << QString();
-        QTest::newRow("wrong_password") << 1 << freeTds << u"wrong"_s << u"Driver=FreeTDS;Server=127.0.0.1,PORT;"_s
-                                        << u"Login failed for user 'velmora'.\n"_s + unable;
-        QTest::newRow("empty_port_means_1433") << 1 << freeTds << kPassword
-            << u"Driver=FreeTDS;Server=127.0.0.1,1433;"_s
-            << u"Unable to connect: Adaptive Server is unavailable or does not exist\n"_s + unable;
+        QTest::newRow("sysproperties_freetds") << Login{0, freeTds, kPassword, u"Driver=FreeTDS;Server=127.0.0.1,PORT;"_s, {}};
+        QTest::newRow("extended_properties_prefers_sql_server") << Login{1, {u"FreeTDS"_s, u"SQL Server"_s},
+            kPassword, u"Driver=SQL Server;Server=127.0.0.1,PORT;"_s, {}};
+        QTest::newRow("wrong_password") << Login{1, freeTds, u"wrong"_s, u"Driver=FreeTDS;Server=127.0.0.1,PORT;"_s,
+                                                 u"Login failed for user 'velmora'.\n"_s + unable};
+        QTest::newRow("empty_port_means_1433") << Login{1, freeTds, kPassword, u"Driver=FreeTDS;Server=127.0.0.1,1433;"_s,
+            u"Unable to connect: Adaptive Server is unavailable or does not exist\n"_s + unable};
     }
     void connect()
     {
-        QFETCH(int, catalog);
-        QFETCH(QStringList, drivers);
-        QFETCH(QString, password);
-        QFETCH(QString, connection);
-        QFETCH(QString, failure);
+        QFETCH(Login, row);
+        auto [catalog, drivers, password, connection, failure] = row;
         RegisterDrivers(drivers);
         Serve(catalog);
         Window w("[Database]\n"); // a file others may read, until it holds a password
         const QString port = QString::number(m_peer.Port());
-        Connect(w, connection.contains(u"PORT"_s) ? port : QString(), password);
+        ::Connect(w, kHost, connection.contains(u"PORT"_s) ? port : QString(), kUser, password);
         connection.replace(u"PORT"_s, port) += u"Database=master;UID=velmora;PWD="_s;
         QFile trace(TracePath());
         QVERIFY(trace.open(QIODevice::ReadOnly));
@@ -250,48 +236,63 @@ private slots:
         QTRY_COMPARE(m_peer.Sessions(), size_t{0});
     }
 
-    // A listing cut off with the link: a message, the lists and controls as
-    // they were; once the link is back the same listing shows all rows.
-    void listings_data()
+    // A listing or an export cut off with the link: a message, the lists and
+    // controls as they were, the export keeping the table read before and
+    // naming the rest once; with the link back, all rows, byte for byte.
+    void listingsAndExport()
     {
-        QTest::addColumn<int>("catalog");
-        QTest::addColumn<int>("step");
-        QTest::newRow("databases") << 1 << 0;
-        QTest::newRow("tables_sysproperties") << 0 << 1;
-        QTest::newRow("columns_extended_properties") << 1 << 2;
-    }
-    void listings()
-    {
-        QFETCH(int, catalog);
-        QFETCH(int, step);
-        const QString cut[] = {Key(u"master"_s, kDatabases), Key(u"Sales"_s, TablesSql(catalog)),
-                               Key(u"Sales"_s, ColumnsSql(catalog, kSales[1]))};
         const QStringList enabled[] = {kConnectionControls, {u"1000"_s, u"1001"_s},
                                        {u"1000"_s, u"1001"_s, u"1002"_s, u"1022"_s, u"1030"_s}};
         const QStringList shown[] = {
             {u"Archive"_s, u"Sales"_s}, {u"Customers|"_s, u"Orders|"_s + kLongTable, u"客户's\\ log|"_s}, kOrdersColumns};
-        Serve(catalog, [&](Replies& replies) { replies[cut[step]].cutAfter = 1; });
         Window w;
         QTreeWidget* const lists[] = {w->m_databaseList, w->m_tableList, w->m_columnList};
-        Connect(w);
-        if (step > 0)
-            Click(w->m_databaseList, u"Sales"_s);
-        if (step > 1)
-            Click(w->m_tableList, u"Orders"_s);
-        QCOMPARE(std::exchange(w.messages, {}), QStringList{kWarning + kEof});
-        QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible());
-        QCOMPARE(Rows(lists[step]), QStringList());
-        QCOMPARE(Enabled(w), enabled[step]);
-        Serve(catalog);
-        if (step == 0)
+        for (int step = 0; step < 3; ++step) {
+            const int catalog = step == 1 ? 0 : 1;
+            const QString cut[] = {Key(u"master"_s, kDatabases), Key(u"Sales"_s, TablesSql(catalog)),
+                                   Key(u"Sales"_s, ColumnsSql(catalog, kSales[1]))};
+            Serve(catalog, [&](Replies& replies) { replies[cut[step]].cutAfter = 1; });
             Connect(w);
-        else if (step == 1)
-            for (const QString& name : {u"Archive"_s, u"Sales"_s})
-                Click(w->m_databaseList, name);
-        else
-            for (const QString& name : {u"Customers"_s, u"Orders"_s})
-                Click(w->m_tableList, name);
-        QCOMPARE(Rows(lists[step]), shown[step]);
+            if (step > 0)
+                Click(w->m_databaseList, u"Sales"_s);
+            if (step == 2)
+                Click(w->m_tableList, u"Orders"_s);
+            QCOMPARE(std::exchange(w.messages, {}), QStringList{kWarning + kEof});
+            QVERIFY(!w->m_statusLabel->isVisible() && !w->m_progress->isVisible());
+            QCOMPARE(Rows(lists[step]), QStringList());
+            QCOMPARE(Enabled(w), enabled[step]);
+            Serve(catalog);
+            if (step == 0)
+                Connect(w);
+            for (const QString& name : step == 2 ? QStringList{u"Customers"_s, u"Orders"_s}
+                                                 : QStringList{u"Archive"_s, u"Sales"_s})
+                Click(lists[step == 2 ? 1 : 0], name);
+            QCOMPARE(Rows(lists[step]), shown[step]);
+        }
+
+        QTemporaryDir out;
+        const QString path = out.filePath(u"sales.txt"_s);
+        {
+            QFile old(path);
+            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        }
+        Serve(1, [](Replies& replies) { replies[Key(u"Sales"_s, ColumnsSql(1, kSales[1]))].cutAfter = 1; });
+        AnswerExport(w, path);
+        Click(w->m_databaseList, u"Archive"_s);
+        Click(w->m_databaseList, u"Sales"_s);
+        Export(w);
+        QCOMPARE(std::exchange(w.messages, {}).mid(2),
+                 (QStringList{kWarning + kEof, u"警告|0x30|已导出到文件: %1\n2 个表未能导出: Orders、客户's\\ log"_s.arg(path)}));
+        const QString customers = u"Customers\tname\tnvarchar\t100\t0\t\t\t\t\t"_s;
+        QCOMPARE(ReadAll(path), Utf16File({kHeader, customers}));
+
+        Serve(1);
+        Export(w);
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
+        QStringList lines{kHeader, customers};
+        for (const QString& row : kOrdersColumns)
+            lines << u"Orders\t"_s + QString(row).replace(u'|', u'\t');
+        QCOMPARE(ReadAll(path), Utf16File(lines << u"客户's\\ log\tit's\tdatetime\t23\t3\t√\t\t\t\t货号"_s));
     }
 
     // A description goes in as added where the list showed none, else as
@@ -300,30 +301,22 @@ private slots:
     // were; the next press sends the same statement again.
     void describe_data()
     {
-        QTest::addColumn<int>("catalog");
-        QTest::addColumn<int>("table");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<bool>("add");
-        QTest::addColumn<QString>("failure"); // the server's text, or kEof for a dropped link
-        QTest::newRow("table_add") << 0 << 2 << QString() << true << QString();
-        QTest::newRow("table_update") << 1 << 1 << QString() << false << QString();
-        QTest::newRow("column_add") << 1 << 1 << u"price"_s << true << QString();
-        QTest::newRow("column_update") << 0 << 2 << u"it's"_s << false << QString();
-        QTest::newRow("table_add_refused") << 1 << 0 << QString() << true
-            << u"Property cannot be added. Property 'MS_Description' already exists for 'Customers'."_s;
-        QTest::newRow("column_update_refused") << 1 << 1 << u"id"_s << false
-            << u"Property cannot be updated or deleted. Property 'MS_Description' does not exist for 'Orders.id'."_s;
-        QTest::newRow("table_update_dropped") << 1 << 1 << QString() << false << kEof;
-        QTest::newRow("column_add_dropped") << 0 << 1 << u"price"_s << true << kEof;
-        QTest::newRow("column_stored_otherwise") << 1 << 1 << u"price"_s << true << u"stored:cut"_s;
+        QTest::addColumn<Describe>("c");
+        QTest::newRow("table_add") << Describe{0, 2, {}, true, {}};
+        QTest::newRow("column_add") << Describe{1, 1, u"price"_s, true, {}};
+        QTest::newRow("column_update") << Describe{0, 2, u"it's"_s, false, {}};
+        QTest::newRow("table_add_refused") << Describe{1, 0, {}, true,
+            u"Property cannot be added. Property 'MS_Description' already exists for 'Customers'."_s};
+        QTest::newRow("column_update_refused") << Describe{1, 1, u"id"_s, false,
+            u"Property cannot be updated or deleted. Property 'MS_Description' does not exist for 'Orders.id'."_s};
+        QTest::newRow("table_update_dropped") << Describe{1, 1, {}, false, kEof};
+        QTest::newRow("column_add_dropped") << Describe{0, 1, u"price"_s, true, kEof};
+        QTest::newRow("column_stored_otherwise") << Describe{1, 1, u"price"_s, true, u"stored:cut"_s};
     }
     void describe()
     {
-        QFETCH(int, catalog);
-        QFETCH(int, table);
-        QFETCH(QString, column);
-        QFETCH(bool, add);
-        QFETCH(QString, failure);
+        QFETCH(Describe, c);
+        const auto [catalog, table, column, add, failure] = c;
         const QString text = u"it's Bob''s 'table', 100% of %s %1 %d, 客户‘引号’√"_s;
         const QString sent = Key(u"Sales"_s, DescriptionSql(catalog, add, text, kSales[table], column));
         const QString readBack = Key(u"Sales"_s, ReadBackSql(catalog, kSales[table], column));
@@ -400,38 +393,6 @@ private slots:
         QTest::mouseClick(w->Control(1020), Qt::LeftButton);
         QCOMPARE(Log(), sent);
         QCOMPARE(Rows(w->m_columnList), QStringList{u"b|int|10|0|√||||"_s + text});
-    }
-
-    // The link drops inside the second table: the file keeps the table read
-    // before, the tables left out are named once; then every table, byte
-    // for byte.
-    void exportAllTables()
-    {
-        QTemporaryDir out;
-        const QString path = out.filePath(u"sales.txt"_s);
-        {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        }
-        Serve(1, [](Replies& replies) { replies[Key(u"Sales"_s, ColumnsSql(1, kSales[1]))].cutAfter = 1; });
-        Window w;
-        AnswerExport(w, path);
-        Connect(w);
-        Click(w->m_databaseList, u"Sales"_s);
-        Export(w);
-        const QStringList shown = std::exchange(w.messages, {});
-        QCOMPARE(shown.mid(2), (QStringList{kWarning + kEof,
-                                            u"警告|0x30|已导出到文件: %1\n2 个表未能导出: Orders、客户's\\ log"_s.arg(path)}));
-        const QString customers = u"Customers\tname\tnvarchar\t100\t0\t\t\t\t\t"_s;
-        QCOMPARE(ReadAll(path), Utf16File({kHeader, customers}));
-
-        Serve(1);
-        Export(w);
-        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
-        QStringList lines{kHeader, customers};
-        for (const QString& row : kOrdersColumns)
-            lines << u"Orders\t"_s + QString(row).replace(u'|', u'\t');
-        QCOMPARE(ReadAll(path), Utf16File(lines << u"客户's\\ log\tit's\tdatetime\t23\t3\t√\t\t\t\t货号"_s));
     }
 };
 

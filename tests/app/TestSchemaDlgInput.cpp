@@ -69,6 +69,8 @@ static Act Click(int id)
     };
 }
 
+struct KeyRow { int key, modifiers, keycode; bool counts; };
+
 class TestSchemaDlgInput : public QObject
 {
     Q_OBJECT
@@ -92,6 +94,13 @@ private slots:
                   "enabled=1000 1004 1006 1013 1014 1015 1017 1020 1021", "ini:db1/Type=<missing>"});
         Scenario("typed_history_name_stays_typed", "[Database]\nServer1=db1\n[db1]\nType=MySQL\nPort=3307\n", typeDb1,
                  {"trace=输入服务器: db1", "kind=1", "fields=||||"});
+        // Opening the server box's list ends the editing of its text.
+        Scenario("drop_down_applies_typed", a, [](Window& w) {
+            Type(w->m_serverCombo, "db7");
+            w->m_serverCombo->showPopup();
+            QCOMPARE(w->m_serverEdited, 0);
+            w->m_serverCombo->hidePopup();
+        }, {"trace=输入服务器: db7", "server=db7"});
         Scenario("backspace_applies_nothing", "[Database]\nServer1=host1\n", [](Window& w) {
             w->m_serverCombo->setCurrentIndex(0);
             Focus(w->m_serverCombo);
@@ -129,6 +138,16 @@ private slots:
         Scenario("column_focus_marks_row", {}, [](Window& w) { FillList(w, false, -1, 1)->setFocus(Qt::TabFocusReason); },
                  {"column=1@1", "enabled=1000 1003 1006 1024"});
         Scenario("focus_row_past_the_end", {}, [](Window& w) { Focus(FillList(w, false, -1, 7)); }, {"column=@-1"});
+        // The window closes through Exit only, so the filter itself eats Escape
+        // and Alt+F4 pressed in any of its controls, and no other key.
+        Scenario("close_keys_eaten", {}, [](Window& w) {
+            for (const char* expected : {"Esc eaten", "Alt+F4 eaten", "F4 passed", "A passed"}) {
+                const QKeyCombination keys = QKeySequence(QString::fromLatin1(expected).section(u' ', 0, 0))[0];
+                QKeyEvent press(QEvent::KeyPress, keys.key(), keys.keyboardModifiers());
+                const bool eaten = w->PreTranslateMessage(w.Edit(1013), &press);
+                QCOMPARE(QKeySequence(keys).toString() + (eaten ? " eaten" : " passed"), QString::fromLatin1(expected));
+            }
+        }, {"visible=yes"});
         Scenario("table_description_click_selects", {}, Click(1022), {"selected=订单表 orders"});
         Scenario("column_description_click_selects", {}, Click(1024), {"selected=订单表 orders"});
     }
@@ -141,36 +160,31 @@ private slots:
     // Rows without a keycode are also typed into the window's server box.
     void serverTypingKeys_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<int>("modifiers");
-        QTest::addColumn<int>("keycode");
-        QTest::addColumn<bool>("counts");
+        QTest::addColumn<KeyRow>("row");
         const int shift = Qt::ShiftModifier, alt = Qt::AltModifier, keypad = Qt::KeypadModifier;
-        QTest::newRow("letter") << int(Qt::Key_Q) << 0 << 0 << true;
-        QTest::newRow("digit") << int(Qt::Key_7) << 0 << 0 << true;
-        QTest::newRow("ctrl_v_paste") << int(Qt::Key_V) << int(Qt::ControlModifier) << 0 << true;
-        QTest::newRow("alt_letter_is_mnemonic") << int(Qt::Key_C) << alt << 0 << false;
-        QTest::newRow("full_stop") << int(Qt::Key_Period) << 0 << 0 << false;
-        QTest::newRow("hyphen") << int(Qt::Key_Minus) << 0 << 0 << false;
-        QTest::newRow("keypad_digit") << int(Qt::Key_4) << keypad << 0 << true;
-        QTest::newRow("keypad_without_numlock") << int(Qt::Key_Left) << keypad << 0 << false;
-        QTest::newRow("backspace") << int(Qt::Key_Backspace) << 0 << 0 << false;
-        QTest::newRow("cyrillic_on_a_key") << 0x0424 << 0 << 38 << true;
-        QTest::newRow("shift_1_key") << int(Qt::Key_Exclam) << shift << 10 << true;
-        QTest::newRow("0_key") << int(Qt::Key_ParenRight) << shift << 19 << true;
-        QTest::newRow("key_after_0") << int(Qt::Key_Minus) << 0 << 20 << false;
-        QTest::newRow("q_key") << int(Qt::Key_Q) << 0 << 24 << true;
-        QTest::newRow("key_before_q") << int(Qt::Key_Tab) << 0 << 23 << false;
-        QTest::newRow("m_key") << int(Qt::Key_M) << 0 << 58 << true;
-        QTest::newRow("full_stop_key") << int(Qt::Key_Period) << 0 << 60 << false;
-        QTest::newRow("alt_q_key") << int(Qt::Key_Q) << alt << 24 << false;
+        QTest::newRow("letter") << KeyRow{int(Qt::Key_Q), 0, 0, true};
+        QTest::newRow("digit") << KeyRow{int(Qt::Key_7), 0, 0, true};
+        QTest::newRow("ctrl_v_paste") << KeyRow{int(Qt::Key_V), int(Qt::ControlModifier), 0, true};
+        QTest::newRow("alt_letter_is_mnemonic") << KeyRow{int(Qt::Key_C), alt, 0, false};
+        QTest::newRow("full_stop") << KeyRow{int(Qt::Key_Period), 0, 0, false};
+        QTest::newRow("hyphen") << KeyRow{int(Qt::Key_Minus), 0, 0, false};
+        QTest::newRow("keypad_digit") << KeyRow{int(Qt::Key_4), keypad, 0, true};
+        QTest::newRow("keypad_without_numlock") << KeyRow{int(Qt::Key_Left), keypad, 0, false};
+        QTest::newRow("backspace") << KeyRow{int(Qt::Key_Backspace), 0, 0, false};
+        QTest::newRow("cyrillic_on_a_key") << KeyRow{0x0424, 0, 38, true};
+        QTest::newRow("shift_1_key") << KeyRow{int(Qt::Key_Exclam), shift, 10, true};
+        QTest::newRow("0_key") << KeyRow{int(Qt::Key_ParenRight), shift, 19, true};
+        QTest::newRow("key_after_0") << KeyRow{int(Qt::Key_Minus), 0, 20, false};
+        QTest::newRow("q_key") << KeyRow{int(Qt::Key_Q), 0, 24, true};
+        QTest::newRow("key_before_q") << KeyRow{int(Qt::Key_Tab), 0, 23, false};
+        QTest::newRow("m_key") << KeyRow{int(Qt::Key_M), 0, 58, true};
+        QTest::newRow("full_stop_key") << KeyRow{int(Qt::Key_Period), 0, 60, false};
+        QTest::newRow("alt_q_key") << KeyRow{int(Qt::Key_Q), alt, 24, false};
     }
     void serverTypingKeys()
     {
-        QFETCH(int, key);
-        QFETCH(int, modifiers);
-        QFETCH(int, keycode);
-        QFETCH(bool, counts);
+        QFETCH(KeyRow, row);
+        const auto [key, modifiers, keycode, counts] = row;
         QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers), quint32(keycode), 0, 0);
         QCOMPARE(IsServerTypingKey(press, keycode != 0), counts);
         if (keycode != 0) {
@@ -184,32 +198,6 @@ private slots:
         QTest::keyClick(w->m_serverCombo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCOMPARE(w->m_serverEdited, counts ? 1 : 0);
         QCOMPARE(w->Control(1015)->isEnabled(), counts);
-    }
-
-    // Opening the server box's list ends the editing of its text: a typed
-    // server is applied then.
-    void dropDownEndsTyping()
-    {
-        Window w("[Database]\nServer1=a\n");
-        Type(w->m_serverCombo, "db7");
-        QCOMPARE(w->m_serverEdited, 1);
-        w->m_serverCombo->showPopup();
-        QCOMPARE(w->m_serverEdited, 0);
-        QCOMPARE(g_traces, QStringList{"输入服务器: db7"});
-        w->m_serverCombo->hidePopup();
-    }
-
-    // The window closes through Exit only, so the filter itself eats Escape
-    // and Alt+F4 pressed in any of its controls, and no other key.
-    void closeKeysEaten()
-    {
-        Window w;
-        for (const char* expected : {"Esc eaten", "Alt+F4 eaten", "F4 passed", "A passed"}) {
-            const QKeyCombination keys = QKeySequence(QString::fromLatin1(expected).section(u' ', 0, 0))[0];
-            QKeyEvent press(QEvent::KeyPress, keys.key(), keys.keyboardModifiers());
-            const bool eaten = w->PreTranslateMessage(w.Edit(1013), &press);
-            QCOMPARE(QKeySequence(keys).toString() + (eaten ? " eaten" : " passed"), QString::fromLatin1(expected));
-        }
     }
 };
 

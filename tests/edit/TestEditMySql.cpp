@@ -12,7 +12,6 @@
 namespace {
 
 const QString kNew = u"new 'c' \\ 描述"_qs; // printed by SHOW CREATE as 'new ''c'' \\ 描述'
-const QString kNewShown = u"COMMENT 'new ''c'' \\\\ 描述'"_qs;
 
 // Selects all and pastes, as a user would: a pasted text may hold line
 // breaks and characters no key types.
@@ -43,6 +42,8 @@ void Open(Window& w, const QString& table, const QString& column = {}, int port 
     if (!column.isEmpty())
         Click(w->m_columnList, column);
 }
+
+struct Typed { QString mode, column, how, text; };
 
 struct PaintWatch : QObject {
     std::function<void()> onPaint;
@@ -83,9 +84,7 @@ class TestEditMySql : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(Server().valid, "the private MariaDB is not running");
-        SetTestServerParams(m_admin, Server());
-        QVERIFY(m_admin.Connect());
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
         Run(m_admin, "create database vel_edit");
     }
     void init()
@@ -115,45 +114,35 @@ private slots:
 
     // Typed text comes back from the server unchanged, in either quoting mode
     // of the session, by every way of writing; injected text stays text.
-    void readBack_data()
+    void readBack()
     {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QString>("how");
-        QTest::addColumn<QString>("text");
         const QString quotes = u"it's 100% \"ok\" \\ done"_qs, lines = u"第一行\n第二行 'x' \\n"_qs;
         const QString chinese = u"中文描述：价格\\数量 ß✓™한€ñ"_qs, injection = u"'; drop table t; --"_qs;
         const QString nbe = u"NO_BACKSLASH_ESCAPES"_qs;
-        QTest::newRow("table_quotes_button") << "" << "" << "button" << quotes;
-        QTest::newRow("table_lines_enter_nbe") << nbe << "" << "enter" << lines;
-        QTest::newRow("table_chinese_down") << "" << "" << "down" << chinese;
-        QTest::newRow("table_injection_nbe") << nbe << "" << "button" << injection;
-        QTest::newRow("column_quotes_enter_nbe") << nbe << "c" << "enter" << quotes;
-        QTest::newRow("column_lines_down") << "" << "c" << "down" << lines;
-        QTest::newRow("column_chinese_button_nbe") << nbe << "c" << "button" << chinese;
-        QTest::newRow("column_injection_enter") << "" << "c" << "enter" << injection;
-    }
-    void readBack()
-    {
-        QFETCH(QString, mode);
-        QFETCH(QString, column);
-        QFETCH(QString, how);
-        QFETCH(QString, text);
-        Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
+        const Typed typed[] = {{"", "", "button", quotes}, {nbe, "", "enter", lines}, {"", "", "down", chinese},
+                               {nbe, "", "button", injection}, {nbe, "c", "enter", quotes}, {"", "c", "down", lines},
+                               {nbe, "c", "button", chinese}, {"", "c", "enter", injection}};
         Window w;
-        Open(w, u"t"_qs, column);
-        const int field = column.isEmpty() ? 1022 : 1024;
-        Write(w, field, text, how);
-        QCOMPARE(Comment(u"t"_qs, column), text);
-        QTreeWidget* list = column.isEmpty() ? w->m_tableList : w->m_columnList;
-        const int row = column.isEmpty() ? w->m_tableRow : w->m_columnRow;
-        QCOMPARE(list->topLevelItem(row)->text(column.isEmpty() ? 1 : 8), text);
-        QVERIFY(!w->Control(field == 1022 ? 1021 : 1020)->isEnabled());
-        QVERIFY(!w->m_statusLabel->isVisible());
-        QTRY_VERIFY(w.Edit(field)->hasFocus());
-        // With the button off again, Down walks on to the next row.
-        QTest::keyClick(w.Edit(field), Qt::Key_Down);
-        QCOMPARE(column.isEmpty() ? w->m_tableRow : w->m_columnRow, row + 1);
+        Open(w, u"t"_qs);
+        for (const auto& [mode, column, how, text] : typed) {
+            Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
+            Click(w->m_tableList, u"t"_qs);
+            if (!column.isEmpty())
+                Click(w->m_columnList, column);
+            const int field = column.isEmpty() ? 1022 : 1024;
+            Write(w, field, text, how);
+            QCOMPARE(Comment(u"t"_qs, column), text);
+            QTreeWidget* list = column.isEmpty() ? w->m_tableList : w->m_columnList;
+            const int row = column.isEmpty() ? w->m_tableRow : w->m_columnRow;
+            QCOMPARE(list->topLevelItem(row)->text(column.isEmpty() ? 1 : 8), text);
+            QVERIFY(!w->Control(field == 1022 ? 1021 : 1020)->isEnabled());
+            QVERIFY(!w->m_statusLabel->isVisible());
+            QTRY_VERIFY(w.Edit(field)->hasFocus());
+            // With the button off again, Down walks on to the next row.
+            QTest::keyClick(w.Edit(field), Qt::Key_Down);
+            QCOMPARE(column.isEmpty() ? w->m_tableRow : w->m_columnRow, row + 1);
+        }
+        Run(m_admin, u"set global sql_mode=default"_qs);
     }
 
     // Under each server mode that changes how SHOW CREATE TABLE prints or
@@ -205,130 +194,83 @@ private slots:
     {
         Run(m_admin, "set global sql_mode=''");
         CMySqlClient client;
-        SetTestServerParams(client, Server());
-        client.m_connectDb = "vel_edit";
-        QVERIFY(client.Connect());
+        QVERIFY(ConnectClient(client, "vel_edit"));
         const UpdateResult result = UpdateMySqlColumnComment(client, u"t"_qs, u"c"_qs, QString(1100, u'长'));
         QCOMPARE(int(result.outcome), int(UpdateResult::Mismatch));
         QCOMPARE(result.stored, QString(1024, u'长'));
         QVERIFY(result.error.endsWith(result.stored));
     }
 
-    // A table whose name and description GBK lacks lists and exports exactly.
-    void namesGbkLacks()
-    {
-        Run(m_admin, u"create table vel_edit.`weiß_✓` (`größe` int comment 'ß✓™한') comment 'ñ€한국'"_qs);
-        Window w;
-        const QString path = QDir(w.folder.path()).filePath(u"names.txt"_qs);
-        AnswerExport(w, path);
-        ConnectTestServer(w);
-        Click(w->m_databaseList, u"vel_edit"_qs);
-        QVERIFY(Rows(w->m_tableList).contains(u"weiß_✓|ñ€한국"_qs));
-        Export(w);
-        QCOMPARE(std::exchange(w.messages, {}).last(), Success(path));
-        const QString text = QStringDecoder(QStringDecoder::Utf16LE).decode(ReadAll(path).mid(2));
-        QVERIFY2(text.contains(u"\r\nweiß_✓\tgröße\tint\t10\t0\t√\t\t\tNULL\tß✓™한\r\n"_qs), qPrintable(text));
-        Click(w->m_tableList, u"weiß_✓"_qs);
-        QCOMPARE(Rows(w->m_columnList), QStringList{u"größe|int|10|0|√|||NULL|ß✓™한"_qs});
-        Run(m_admin, u"drop table vel_edit.`weiß_✓`"_qs);
-    }
-
-    // The table or column went away after the listing: the design's message.
-    void gone_data()
-    {
-        QTest::addColumn<QString>("drop");
-        QTest::newRow("column_dropped") << "alter table vel_edit.t drop column d";
-        QTest::newRow("table_dropped") << "drop table vel_edit.t";
-    }
+    // The column, then its table, went away after the listing: the design's message.
     void gone()
     {
-        QFETCH(QString, drop);
         Window w;
         Open(w, u"t"_qs, u"d"_qs);
-        Run(m_admin, drop);
-        Write(w, 1024, u"x"_qs);
-        QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|未查询到对应的字段：vel_edit,t,d"_qs});
-        QVERIFY(w->Control(1020)->isEnabled() && !w->m_statusLabel->isVisible());
-        QCOMPARE(w->m_columnList->topLevelItem(w->m_columnRow)->text(8), QString());
+        for (const char* drop : {"alter table vel_edit.t drop column d", "drop table vel_edit.t"}) {
+            Run(m_admin, drop);
+            Write(w, 1024, u"x"_qs);
+            QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|未查询到对应的字段：vel_edit,t,d"_qs});
+            QVERIFY(w->Control(1020)->isEnabled() && !w->m_statusLabel->isVisible());
+            QCOMPARE(w->m_columnList->topLevelItem(w->m_columnRow)->text(8), QString());
+        }
     }
 
-    // Refused before anything leaves: no connection is even opened.
-    void refused_data()
+    // A refusal opens no link; with the server gone the button stays on and
+    // the retry paints its wait text before the link opens; no update starts
+    // while the connect worker runs; a table another session locks gives up.
+    void refusedServerGoneAndBusy_data()
     {
         QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message");
-        const QString outside = u"警告|0x30|描述中的字符“%1”（U+%2）无法保存到MySQL服务器，描述未更新。\n"
+        QTest::newRow("table") << 1022;
+        QTest::newRow("column") << 1024;
+    }
+    void refusedServerGoneAndBusy()
+    {
+        QFETCH(int, field);
+        const bool table = field == 1022;
+        const QString column = table ? QString() : u"c"_qs;
+        const int limit = table ? 2048 : 1024;
+        const QString outside = u"警告|0x30|描述中的字符“😀”（U+1F600）无法保存到MySQL服务器，描述未更新。\n"
                                 "请删除或替换该字符后再试。"_qs;
         const QString longer = u"警告|0x30|描述长度为%1个字符，超过了服务器允许的%2个字符，描述未更新。\n"
-                               "请缩短描述后再试。"_qs;
-        QTest::newRow("table_empty") << 1022 << "" << "";
-        QTest::newRow("column_empty") << 1024 << "" << "";
-        QTest::newRow("table_emoji") << 1022 << u"ok 表情😀"_qs << outside.arg(u"😀"_qs, u"1F600"_qs);
-        QTest::newRow("column_hangul_then_emoji") << 1024 << u"ok 한😀"_qs << outside.arg(u"😀"_qs, u"1F600"_qs);
-        QTest::newRow("column_too_long") << 1024 << QString(1025, u'长') << longer.arg(1025).arg(1024);
-        QTest::newRow("table_too_long") << 1022 << QString(2049, u'x') << longer.arg(2049).arg(2048);
-    }
-    void refused()
-    {
-        QFETCH(int, field);
-        QFETCH(QString, text);
-        QFETCH(QString, message);
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        Window w;
-        Open(w, u"t"_qs, field == 1024 ? u"c"_qs : QString(), relay.Port());
-        const int links = relay.Accepted();
-        Write(w, field, text, u"enter"_qs);
-        QCOMPARE(std::exchange(w.messages, {}), message.isEmpty() ? QStringList() : QStringList{message});
-        QCOMPARE(relay.Accepted(), links);
-        QCOMPARE(Comment(u"t"_qs, field == 1024 ? u"c"_qs : QString()), u"old"_qs);
-        QVERIFY(w->Control(field == 1022 ? 1021 : 1020)->isEnabled() && !w->m_statusLabel->isVisible());
-        QTRY_VERIFY(w.Edit(field)->hasFocus());
-    }
-
-    // A server gone: a message and the button left on; the retry writes, with
-    // the wait text painted before the link is opened.
-    void serverGoneThenRetry_data()
-    {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QString>("wait");
-        QTest::newRow("table") << 1022 << u"正在更新表描述，请稍候..."_qs;
-        QTest::newRow("column") << 1024 << u"正在更新字段描述，请稍候..."_qs;
-    }
-    void serverGoneThenRetry()
-    {
-        QFETCH(int, field);
-        QFETCH(QString, wait);
-        const QString column = field == 1024 ? u"c"_qs : QString();
+                               "请缩短描述后再试。"_qs.arg(limit + 1).arg(limit);
+        const std::pair<QString, QString> refusals[] = {
+            {QString(), QString()}, {table ? u"ok 表情😀"_qs : u"ok 한😀"_qs, outside},
+            {QString(limit + 1, table ? u'x' : u'长'), longer}};
         TcpRelay relay(quint16(Server().port.toUInt()));
         Window w;
         Open(w, u"t"_qs, column, relay.Port());
+        auto* const button = qobject_cast<QPushButton*>(w->Control(table ? 1021 : 1020));
+        int links = relay.Accepted();
+        for (const auto& [text, message] : refusals) {
+            Write(w, field, text, u"enter"_qs);
+            QCOMPARE(std::exchange(w.messages, {}), message.isEmpty() ? QStringList() : QStringList{message});
+            QCOMPARE(relay.Accepted(), links);
+            QCOMPARE(Comment(u"t"_qs, column), u"old"_qs);
+            QVERIFY(button->isEnabled() && !w->m_statusLabel->isVisible());
+            QTRY_VERIFY(w.Edit(field)->hasFocus());
+        }
+
         relay.Cut();
         Write(w, field, u"retry"_qs);
         QCOMPARE(w.messages.size(), 1);
         QVERIFY(std::exchange(w.messages, {}).first().startsWith(u"警告|0x30|打开数据库失败...\n"_qs));
-        QVERIFY(w->Control(field == 1022 ? 1021 : 1020)->isEnabled() && !w->m_statusLabel->isVisible());
+        QVERIFY(button->isEnabled() && !w->m_statusLabel->isVisible());
         QCOMPARE(Comment(u"t"_qs, column), u"old"_qs);
-
         relay.Resume();
-        const int links = relay.Accepted();
+        links = relay.Accepted();
         QStringList painted;
         PaintWatch watch;
         watch.onPaint = [&] { painted << w->m_statusLabel->text() + u'@' + QString::number(relay.Accepted() - links); };
         w->m_statusLabel->installEventFilter(&watch);
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(field == 1022 ? 1021 : 1020)), Qt::LeftButton);
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QString wait = table ? u"正在更新表描述，请稍候..."_qs : u"正在更新字段描述，请稍候..."_qs;
         QVERIFY2(painted.contains(wait + u"@0"_qs), qPrintable(painted.join(u',')));
         QCOMPARE(Comment(u"t"_qs, column), u"retry"_qs);
-    }
+        w->m_statusLabel->removeEventFilter(&watch);
 
-    // No update starts while the connect worker uses the connection objects.
-    void noUpdateWhileWorkerRuns()
-    {
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        Window w;
-        Open(w, u"t"_qs, {}, relay.Port());
         relay.SetDelayMs(150);
-        const int links = relay.Accepted();
+        links = relay.Accepted();
         w->OnConnect();
         QTRY_VERIFY(w->m_statusLabel->isVisible());
         const QString connecting = w->m_statusLabel->text();
@@ -337,6 +279,17 @@ private slots:
         QCOMPARE(w->m_statusLabel->text(), connecting);
         QTRY_VERIFY(!w->WorkerRunning());
         QCOMPARE(relay.Accepted(), links + 1);
+
+        relay.SetDelayMs(0);
+        CMySqlClient holder;
+        QVERIFY(ConnectClient(holder));
+        Run(holder, "start transaction");
+        Run(holder, "select * from vel_edit.t for update");
+        w->m_mysql.m_timeouts.lockWait = 1;
+        Write(w, field, u"new"_qs);
+        QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|表 t 正被其他会话锁定，描述未更新。\n请稍后再试。"_qs});
+        Run(holder, "rollback");
+        QCOMPARE(Comment(u"t"_qs, column), u"retry"_qs);
     }
 };
 

@@ -118,24 +118,29 @@ def apply(site):
 
 
 def test_programs(build):
-    """Each CTest test and the program whose rebuild can change its result:
-    its own executable, or the velmora binary for the script tests."""
+    """Each CTest test and the programs whose rebuild can change its result:
+    its own executable, the velmora binary for the script tests, and both
+    for a test labelled runs-velmora."""
     import json
     listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, capture_output=True, text=True, check=True)
+    velmora = os.path.join(build, "src", "app", "velmora")
     programs = {}
     for test in json.loads(listing.stdout)["tests"]:
-        command = test.get("command") or []
-        exe = command[0] if command else ""
-        if not exe.startswith(build):
-            exe = os.path.join(build, "src", "app", "velmora")
         if test["name"].startswith("mariadb_"):
             continue  # fixtures; ctest adds them where needed
-        programs[test["name"]] = exe
+        command = test.get("command") or []
+        exe = command[0] if command else ""
+        watched = [exe] if exe.startswith(build) else [velmora]
+        for prop in test.get("properties", []):
+            if prop.get("name") == "LABELS" and "runs-velmora" in prop.get("value", []):
+                watched.append(velmora)
+        programs[test["name"]] = watched
     return programs
 
 
 def stamps(programs):
-    return {name: os.stat(exe).st_mtime_ns if os.path.exists(exe) else 0 for name, exe in programs.items()}
+    return {name: [os.stat(exe).st_mtime_ns if os.path.exists(exe) else 0 for exe in exes]
+            for name, exes in programs.items()}
 
 
 def first_failure(log):

@@ -120,7 +120,9 @@ void TcpRelay::Pump(int client, int server)
             }
         }
     }
-    m_lastServerBytes = fromServer;
+    for (std::uint64_t seen = m_largestServerBytes; fromServer > seen;)
+        if (m_largestServerBytes.compare_exchange_weak(seen, fromServer))
+            break;
     // A reset, not a polite close, is what a dropped link looks like.
     linger hard{1, 0};
     setsockopt(client, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);

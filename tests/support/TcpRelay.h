@@ -29,8 +29,9 @@ public:
     void SetDelayMs(int ms) { m_delayMs = ms; }
 
     int Accepted() const { return m_accepted; }
-    // Bytes the last finished link carried from the server.
-    std::uint64_t LastServerBytes() const { return m_lastServerBytes; }
+    // The most bytes a finished link carried from the server; links end in
+    // any order, so the last to end need not be the last opened.
+    std::uint64_t LargestServerBytes() const { return m_largestServerBytes; }
 
 private:
     void AcceptLoop();
@@ -44,7 +45,7 @@ private:
     std::atomic<std::uint64_t> m_cutAfter{0};
     std::atomic_int m_delayMs{0};
     std::atomic_int m_accepted{0};
-    std::atomic<std::uint64_t> m_lastServerBytes{0};
+    std::atomic<std::uint64_t> m_largestServerBytes{0};
     std::atomic_int m_generation{0};
     std::mutex m_mutex;
     std::vector<std::thread> m_links;

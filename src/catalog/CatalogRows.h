@@ -17,8 +17,8 @@ struct CatalogRows {
     bool failed = false;
 };
 
-// Sends the statement (in GBK) and reads columns 0 to columns - 1 of every
-// row, decoded from GBK and not trimmed; NULL reads as empty. A failure gives
+// Sends the statement and reads columns 0 to columns - 1 of every row, as
+// the connection's UTF-8 text and not trimmed; NULL reads as empty. A failure gives
 // "查询失败...\n%d : %s" with the client's error. The connection stays open.
 CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int columns);
 

@@ -141,6 +141,8 @@ private slots:
         QTest::newRow("not in history") << Exit{{"export", "--server", "elsewhere", "--database", "d"}, 2, "not in the history"};
         QTest::newRow("covered") << Exit{QStringList{"coverage", "--min", "16"} + full, 0, ""};
         QTest::newRow("below") << Exit{QStringList{"coverage", "--min", "17"} + full, 1, "below 17%"};
+        QTest::newRow("no file") << Exit{QStringList{"apply"} + full, 2, "name the file to apply"};
+        QTest::newRow("help") << Exit{{"apply", "--help"}, 0, ""};
     }
     void exitStatus()
     {
@@ -153,6 +155,8 @@ private slots:
         // A failed table leaves the others written; nothing half-made stays.
         if (arguments.contains("gone"))
             QVERIFY(ReadAll(folder.filePath("x.md")).contains("## alpha"));
+        if (arguments.contains("--help"))
+            QVERIFY2(ran.out.startsWith("Usage: velmora apply [options] FILE\n"), ran.out);
     }
 
     // Over ODBC to the TDS peer: a table outside dbo shows as schema.name

@@ -36,6 +36,7 @@ struct FieldText {
 struct FileEntry {
     QString place;
     FieldText text;
+    qsizetype order = 0; // rows first, then the tables sheet
 };
 
 QString Place(const StructureInput& input, const StructureRow& row, bool tableSheet)
@@ -51,6 +52,7 @@ QHash<Key, FileEntry> Entries(const StructureInput& input, QStringList* unusable
 {
     QHash<Key, FileEntry> entries;
     QHash<Key, QStringList> places;
+    qsizetype order = 0;
     const auto take = [&](const StructureRow& row, bool tableSheet) {
         const qsizetype wanted = tableSheet ? kTableFields : kColumnFields;
         QStringList fields = row.fields;
@@ -68,7 +70,7 @@ QHash<Key, FileEntry> Entries(const StructureInput& input, QStringList* unusable
         const auto name = [&](qsizetype i) { return input.workbook ? fields[i] : UnquotedField(fields[i]).value_or(fields[i]); };
         const Key key{name(0), tableSheet ? QString() : name(kColumnName)};
         const QString& text = fields[tableSheet ? 1 : kColumnDescription];
-        entries.insert(key, {place, {text, input.workbook ? std::nullopt : UnquotedField(text)}});
+        entries.insert(key, {place, {text, input.workbook ? std::nullopt : UnquotedField(text)}, order++});
         places[key].append(place);
     };
     for (const StructureRow& row : input.columns)
@@ -100,20 +102,15 @@ DescriptionChanges CompareDescriptions(const StructureInput& file, const std::ve
         tables.insert(table.name, &table);
     const QHash<Key, FileEntry> baseEntries = base ? Entries(*base, nullptr) : QHash<Key, FileEntry>();
 
-    // In file order: rows first, then the tables sheet.
     const QHash<Key, FileEntry> entries = Entries(file, &result.unusable);
-    std::vector<std::pair<QString, Key>> ordered;
+    std::vector<std::pair<qsizetype, Key>> ordered;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it)
-        ordered.emplace_back(it->place, it.key());
-    const auto rank = [&](const QString& place) {
-        const qsizetype number = place.section(u' ', -1).toLongLong();
-        return std::pair{place.startsWith(u"Tables"), number};
-    };
-    std::sort(ordered.begin(), ordered.end(),
-              [&](const auto& x, const auto& y) { return rank(x.first) < rank(y.first); });
+        ordered.emplace_back(it->order, it.key());
+    std::sort(ordered.begin(), ordered.end());
 
-    for (const auto& [place, key] : ordered) {
+    for (const auto& [order, key] : ordered) {
         const FileEntry& entry = entries[key];
+        const QString& place = entry.place;
         const DocumentedTable* table = tables.value(key.first);
         if (!table) {
             result.unusable.append(QStringLiteral("%1: the database has no table %2").arg(place, key.first));

@@ -218,6 +218,9 @@ def main():
             run(["cmake", "--build", build], ROOT, log)
         print(f"{i:3} {verdict:30} {op:14} {path}:{n + 1}:{start + 1} -> {new!r} "
               f"({time.time() - started:.0f} s)", flush=True)
+    # --stop-on-failure can skip the fixture that stops the private MariaDB.
+    subprocess.run([os.path.join(ROOT, "tests", "support", "mariadb.sh"), "stop",
+                    os.path.join(build, "test-state", "mariadb")], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     print(f"caught {caught} of {caught + missed} that build ({broken} did not build)")
     return 0
 

@@ -60,13 +60,14 @@ int ApplyCommand(const QStringList& arguments)
     QSet<QString> named;
     for (const auto* rows : {&file.columns, &file.tables})
         for (const StructureRow& row : *rows)
-            named.insert(UnquotedField(row.fields.value(0)).value_or(row.fields.value(0)));
+            named.insert(file.workbook ? row.fields.value(0)
+                                       : UnquotedField(row.fields.value(0)).value_or(row.fields.value(0)));
     for (const DocumentedTable& listed : run.listed)
         if (named.contains(listed.name))
             run.asked.append(listed.name);
     CTableCollector collector;
     const ExportOutcome outcome = Read(run, collector);
-    std::vector<DocumentedTable> tables = collector.Tables();
+    std::vector<DocumentedTable> tables = std::move(collector.Tables());
     Describe(run, tables);
     for (const QString& table : outcome.notWritten)
         tables.push_back({table, {}, {}});

@@ -63,7 +63,6 @@ struct ReadRun {
     CServerLink link;
     std::vector<DocumentedTable> listed;
     QStringList asked;
-    QStringList notWritten;
 };
 
 

@@ -1,4 +1,5 @@
 #include "app/SchemaDlg.h"
+#include "export/DocumentSink.h"
 #include "export/ExportFileName.h"
 
 #include <QFileDialog>
@@ -16,7 +17,9 @@ QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     const QString workbook = QStringLiteral("Excel Workbook (*.xlsx)");
-    dialog.setNameFilters({QStringLiteral("TXT Files (*.txt)"), workbook, QStringLiteral("All Files (*.*)")});
+    const QString word = QStringLiteral("Word Document (*.docx)");
+    const QString page = QStringLiteral("HTML Page (*.html)");
+    dialog.setNameFilters({QStringLiteral("TXT Files (*.txt)"), workbook, word, page, QStringLiteral("All Files (*.*)")});
     dialog.selectNameFilter(QStringLiteral("TXT Files (*.txt)"));
     dialog.setDefaultSuffix(QStringLiteral("txt"));
     // The export asks about an existing file itself.
@@ -28,5 +31,12 @@ QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
     const QString chosen = dialog.selectedFiles().constFirst();
     if (dialog.selectedNameFilter() == workbook)
         return WorkbookFileName(chosen);
+    // The suffix chooses the format, so the filter's own is added when missing.
+    if (dialog.selectedNameFilter() == word || dialog.selectedNameFilter() == page) {
+        const bool html = dialog.selectedNameFilter() == page;
+        return DocumentFormatOf(chosen) == (html ? DocumentFormat::Html : DocumentFormat::Docx)
+            ? chosen
+            : chosen + (html ? QStringLiteral(".html") : QStringLiteral(".docx"));
+    }
     return ExportFileName(chosen, dialog.selectedNameFilter().startsWith(u"TXT"));
 }

@@ -2,6 +2,7 @@
 
 #include "common/DbKind.h"
 #include "db/MySqlClient.h"
+#include "export/TableKeys.h"
 #include "settings/PasswordCodec.h"
 #include "settings/SettingsFile.h"
 
@@ -134,6 +135,9 @@ public:
     // read; one that could hold none leaves the old file as it was.
     struct ExportJob;
     void ExportWorker(const ExportJob& job);
+    // The indexes and foreign keys for a workbook or a document, on the
+    // export's connection; a failure is shown once.
+    KeyCatalog ReadExportKeys(const ExportJob& job);
     // The save dialog for the export; an empty text means cancelled. Tests
     // install an answerer so that no dialog blocks them.
     using SaveFileAnswerer = std::function<QString(const QString& defaultName)>;

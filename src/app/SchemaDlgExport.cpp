@@ -7,6 +7,7 @@
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "edit/DescriptionStatements.h"
+#include "export/DocumentSink.h"
 #include "export/DocumentedTable.h"
 #include "export/ExportFileName.h"
 #include "export/ExportTarget.h"
@@ -94,8 +95,11 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
     // server is asked for anything.
     CExportTarget target(path);
     const bool workbook = IsWorkbookName(path);
+    const std::optional<DocumentFormat> document = DocumentFormatOf(path);
     CTableCollector collector;
-    CTableSink& sink = workbook ? static_cast<CTableSink&>(collector) : target;
+    std::optional<CDocumentSink> documentSink;
+    CTableSink* sink = workbook ? static_cast<CTableSink*>(&collector) : &target;
+    KeyCatalog keys;
     ExportOutcome run;
     // The file is opened once connected: a worker left waiting for a server
     // at Exit then leaves no copy behind.
@@ -108,10 +112,19 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
         });
         const ExportReports reports{[this](const QString& text) { ShowWarning(text); },
                                     [this](const std::vector<qsizetype>& rows) { ShowTableProgress(rows); }};
+        if (workbook || document)
+            keys = ReadExportKeys(job);
+        if (document) {
+            QHash<QString, QString> descriptions;
+            for (qsizetype i = 0; i < job.tables.size(); ++i)
+                descriptions.insert(job.tables[i], job.descriptions[i]);
+            sink = &documentSink.emplace(*document, DocumentTitle{m_server, m_database, QDate::currentDate()},
+                                         std::move(descriptions), std::move(keys));
+        }
         if (m_kind == 2)
-            ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, sink, run, reports);
+            ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, *sink, run, reports);
         else
-            ExportSqlServerTables(*m_recordset, *m_connection, m_kind, job.tables, job.sources, sink, run, reports);
+            ExportSqlServerTables(*m_recordset, *m_connection, m_kind, job.tables, job.sources, *sink, run, reports);
         OnWindow([this] {
             m_progress->hide();
             Control(1030)->show();
@@ -122,7 +135,7 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
     // The file keeps what could be read; with no table read it stays as it was.
     const bool cancelled = WorkerCancelled();
     bool committed = false;
-    const bool started = workbook ? !collector.Tables().empty() : target.Started();
+    const bool started = workbook ? !collector.Tables().empty() : documentSink ? documentSink->Started() : target.Started();
     if (opened && !cancelled && run.writeError.isEmpty() && (started || run.notWritten.isEmpty())) {
         if (workbook) {
             target.Cancel();
@@ -131,7 +144,12 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
                 descriptions.insert(job.tables[i], job.descriptions[i]);
             for (DocumentedTable& table : collector.Tables())
                 table.description = descriptions.value(table.name);
-            committed = WriteWorkbook(path, collector.Tables(), m_kind, run.writeError);
+            committed = WriteWorkbook(path, collector.Tables(), m_kind, run.writeError, &keys);
+        } else if (documentSink) {
+            target.Cancel();
+            committed = documentSink->Commit(path);
+            if (!committed)
+                run.writeError = documentSink->ErrorString();
         } else {
             committed = target.Commit();
             if (!committed)
@@ -154,6 +172,21 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             MessageBox(QStringLiteral("已经导出成功！\n请查看文件: %1 。").arg(path), QStringLiteral("提示"),
                        kMbIconInformation);
         });
+}
+
+KeyCatalog CSchemaDlg::ReadExportKeys(const ExportJob& job)
+{
+    // The chunk of the column statements; a statement per table reads the
+    // keys 250 tables at a time all the same.
+    const qsizetype chunk = m_exportChunk > 0 ? m_exportChunk : 250;
+    QStringList errors;
+    KeyCatalog keys = m_kind == 2
+        ? ReadMySqlKeys(m_mysql, m_database, job.tables, chunk, errors)
+        : ReadSqlServerKeys(*m_recordset, *m_connection, m_kind, job.tables, job.sources, chunk, errors);
+    // One message: the document says which tables lack them.
+    if (!errors.isEmpty())
+        ShowWarning(errors.constFirst());
+    return keys;
 }
 
 void CSchemaDlg::ShowTableProgress(const std::vector<qsizetype>& tableRows)

@@ -17,7 +17,8 @@ struct Subcommand {
 };
 
 const QList<Subcommand> kSubcommands = {
-    {QStringLiteral("export"), QStringLiteral("Writes a database's table structure as TSV, Markdown or xlsx.")},
+    {QStringLiteral("export"), QStringLiteral("Writes a database's table structure as TSV, Markdown, xlsx, HTML or "
+                                              "Word.")},
     {QStringLiteral("coverage"), QStringLiteral("Tells how many tables and columns have a description.")},
     {QStringLiteral("apply"), QStringLiteral("Writes the descriptions of an edited export back to the database.")},
 };
@@ -33,7 +34,7 @@ int ExportCommand(const QStringList& arguments)
                                    "all tables by default."), QStringLiteral("NAME"));
     const QCommandLineOption output(QStringLiteral("o"), QStringLiteral("The file to write; Markdown goes to "
                                     "standard output without it."), QStringLiteral("FILE"));
-    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("tsv, md or xlsx; else by the "
+    const QCommandLineOption format(QStringLiteral("format"), QStringLiteral("tsv, md, xlsx, html or docx; else by the "
                                     "suffix of -o."), QStringLiteral("FORMAT"));
     parser.addOptions({table, output, format});
     parser.setApplicationDescription(QStringLiteral("Writes the table structure of a database. Exit status: 0 "
@@ -47,8 +48,10 @@ int ExportCommand(const QStringList& arguments)
         kind = path.isEmpty() ? QStringLiteral("md") : QFileInfo(path).suffix().toLower();
     if (kind == u"txt")
         kind = QStringLiteral("tsv");
-    if (kind != u"tsv" && kind != u"md" && kind != u"xlsx")
-        throw UsageError{QStringLiteral("unknown format '%1': give --format tsv, md or xlsx").arg(kind)};
+    if (kind == u"htm")
+        kind = QStringLiteral("html");
+    if (kind != u"tsv" && kind != u"md" && kind != u"xlsx" && kind != u"html" && kind != u"docx")
+        throw UsageError{QStringLiteral("unknown format '%1': give --format tsv, md, xlsx, html or docx").arg(kind)};
     if (path.isEmpty() && kind != u"md")
         throw UsageError{QStringLiteral("%1 needs a file: give -o FILE").arg(kind)};
     const ServerAddress address = server.Address(parser);
@@ -63,7 +66,14 @@ int ExportCommand(const QStringList& arguments)
             run.asked.append(listed.name);
 
     ExportOutcome outcome;
-    if (kind == u"tsv") {
+    // The structure file has no place for indexes and keys.
+    KeyCatalog keys;
+    if (kind != u"tsv")
+        keys = ReadKeys(run);
+    if (kind == u"html" || kind == u"docx") {
+        outcome = WriteDocument(run, kind == u"html" ? DocumentFormat::Html : DocumentFormat::Docx, path,
+                                {address.host, parser.value(server.database), QDate::currentDate()}, std::move(keys));
+    } else if (kind == u"tsv") {
         // The window's file, written as the window writes it.
         CExportTarget target(path);
         if (!target.Open()) {
@@ -84,11 +94,11 @@ int ExportCommand(const QStringList& arguments)
         const bool any = !collector.Tables().empty() || outcome.notWritten.isEmpty();
         if (kind == u"xlsx" && any) {
             QString error;
-            if (!WriteWorkbook(path, collector.Tables(), run.link.Kind(), error))
+            if (!WriteWorkbook(path, collector.Tables(), run.link.Kind(), error, &keys))
                 outcome.writeError = error;
         } else if (any) {
             const QByteArray text =
-                MarkdownDocument(parser.value(server.database), collector.Tables(), run.link.Kind()).toUtf8();
+                MarkdownDocument(parser.value(server.database), collector.Tables(), run.link.Kind(), &keys).toUtf8();
             if (path.isEmpty()) {
                 std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
             } else {

@@ -4,6 +4,7 @@
 // server, and reading the tables of a database over one connection.
 
 #include "cli/ServerLink.h"
+#include "export/DocumentSink.h"
 #include "export/DocumentedTable.h"
 #include "export/StructureExport.h"
 
@@ -74,6 +75,12 @@ ExportOutcome Read(ReadRun& run, CTableSink& sink);
 // The descriptions of the listing go to the tables read.
 void Describe(const ReadRun& run, std::vector<DocumentedTable>& tables);
 void ReportNotWritten(const ExportOutcome& outcome);
+// The indexes and foreign keys of the asked tables the database lists; a
+// failed statement is complained of, and the documents say they are missing.
+KeyCatalog ReadKeys(ReadRun& run);
+// The export loop into an HTML or Word document at path.
+ExportOutcome WriteDocument(ReadRun& run, DocumentFormat format, const QString& path, const DocumentTitle& title,
+                            KeyCatalog keys);
 
 int ExportCommand(const QStringList& arguments);
 int CoverageCommand(const QStringList& arguments);

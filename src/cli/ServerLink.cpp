@@ -142,6 +142,17 @@ void CServerLink::Export(const QStringList& tables, CTableSink& sink, ExportOutc
     ExportSqlServerTables(*m_recordset, *m_connection, m_kind, tables, sources, sink, outcome, reports);
 }
 
+KeyCatalog CServerLink::ReadKeys(const QStringList& tables, QStringList& errors)
+{
+    constexpr qsizetype kChunk = 250;
+    if (m_kind == 2)
+        return ReadMySqlKeys(m_mysql, m_database, tables, kChunk, errors);
+    std::vector<SqlServerTable> sources;
+    for (const QString& table : tables)
+        sources.push_back(m_sources.value(table, SqlServerTable{m_kind, {}, table}));
+    return ReadSqlServerKeys(*m_recordset, *m_connection, m_kind, tables, sources, kChunk, errors);
+}
+
 UpdateResult CServerLink::WriteDescription(const QString& table, const QString& column, const QString& description,
                                            const QString& stored)
 {

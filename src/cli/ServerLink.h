@@ -47,6 +47,9 @@ public:
     bool ListTables(std::vector<DocumentedTable>& tables, bool descriptions = true);
     // The export loop of the window over this connection.
     void Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports);
+    // The indexes and foreign keys of the tables; each failed statement's
+    // message goes to `errors`.
+    KeyCatalog ReadKeys(const QStringList& tables, QStringList& errors);
     // The checked write of the window, on this connection: `stored` is what
     // the server holds now; an empty column is the table's description.
     UpdateResult WriteDescription(const QString& table, const QString& column, const QString& description,

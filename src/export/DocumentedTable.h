@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/DbKind.h"
+#include "export/TableKeys.h"
 #include "export/TableSink.h"
 
 #include <QString>
@@ -39,8 +40,10 @@ private:
 
 // The Markdown document of the tables: a contents list, then a heading per
 // table with its description and a table of its columns. Texts are escaped
-// so that what the server holds shows as it is on GitHub and GitLab.
-QString MarkdownDocument(const QString& database, const std::vector<DocumentedTable>& tables, DbKind kind);
+// so that what the server holds shows as it is on GitHub and GitLab. With
+// keys, each table also lists its indexes and foreign keys.
+QString MarkdownDocument(const QString& database, const std::vector<DocumentedTable>& tables, DbKind kind,
+                         const KeyCatalog* keys = nullptr);
 
 // The anchor GitHub and GitLab give a heading of this text; `used` keeps the
 // anchors taken so far, as a repeated heading gets "-1", "-2", ...
@@ -50,6 +53,8 @@ QString HeadingAnchor(const QString& heading, QStringList& used);
 QString MarkdownText(const QString& text);
 
 // The workbook: the structure file's rows on the first sheet, the tables
-// and their descriptions on the second, every cell a text. Written whole
-// in place of the file at path; false with `error` otherwise.
-bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error);
+// and their descriptions on the second, every cell a text; with keys, the
+// indexes and the foreign keys on two more. Written whole in place of the
+// file at path; false with `error` otherwise.
+bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
+                   const KeyCatalog* keys = nullptr);

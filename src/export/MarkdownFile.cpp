@@ -70,7 +70,43 @@ QString HeadingAnchor(const QString& heading, QStringList& used)
     return anchor;
 }
 
-QString MarkdownDocument(const QString& database, const std::vector<DocumentedTable>& tables, DbKind kind)
+// A table's indexes and foreign keys, as bold-titled tables: headings would
+// take anchors a table's name may need.
+QString KeySections(const TableKeys* keys, const QString& unread)
+{
+    QString text = QStringLiteral("\n**Indexes**\n\n");
+    const auto none = [&] { return (keys ? QStringLiteral("None.") : MarkdownText(unread)) + u'\n'; };
+    const auto mark = [](bool yes) { return yes ? QStringLiteral("√") : QString(); };
+    const auto list = [](const QStringList& names) {
+        QStringList escaped;
+        for (const QString& name : names)
+            escaped.append(MarkdownText(name));
+        return escaped.join(QStringLiteral(", "));
+    };
+    if (!keys || keys->indexes.empty()) {
+        text += none();
+    } else {
+        text += Row({QStringLiteral("Name"), QStringLiteral("Columns"), QStringLiteral("Unique"), QStringLiteral("Primary")})
+            + QStringLiteral("| --- | --- | --- | --- |\n");
+        for (const TableIndex& index : keys->indexes)
+            text += Row({MarkdownText(index.name), list(index.columns), mark(index.unique), mark(index.primary)});
+    }
+    text += QStringLiteral("\n**Foreign keys**\n\n");
+    if (!keys || keys->foreignKeys.empty()) {
+        text += none();
+    } else {
+        text += Row({QStringLiteral("Name"), QStringLiteral("Columns"), QStringLiteral("References"),
+                     QStringLiteral("Referenced columns"), QStringLiteral("On delete"), QStringLiteral("On update")})
+            + QStringLiteral("| --- | --- | --- | --- | --- | --- |\n");
+        for (const ForeignKey& key : keys->foreignKeys)
+            text += Row({MarkdownText(key.name), list(key.columns), MarkdownText(key.referencedTable),
+                         list(key.referencedColumns), MarkdownText(key.onDelete), MarkdownText(key.onUpdate)});
+    }
+    return text;
+}
+
+QString MarkdownDocument(const QString& database, const std::vector<DocumentedTable>& tables, DbKind kind,
+                         const KeyCatalog* keys)
 {
     QString text = QStringLiteral("# ") + MarkdownText(database) + QStringLiteral("\n\n## Contents\n\n");
     QStringList used{QStringLiteral("contents")};
@@ -95,6 +131,8 @@ QString MarkdownDocument(const QString& database, const std::vector<DocumentedTa
                                                  : values.value(i)));
             text += Row(cells);
         }
+        if (keys)
+            text += KeySections(keys->Find(table.name), keys->unread);
     }
     return text;
 }

@@ -67,9 +67,45 @@ private:
     std::vector<double> m_widths;
 };
 
+// The indexes and the foreign keys, a row each; a table whose keys were not
+// read has one row saying so.
+bool WriteKeySheets(lxw_workbook* book, lxw_format* bold, const std::vector<DocumentedTable>& tables,
+                    const KeyCatalog& keys)
+{
+    CSheet indexes(book, "Indexes");
+    CSheet foreign(book, "Foreign keys");
+    const QString yes = QStringLiteral("√");
+    bool written = indexes.Row(0, {QStringLiteral("Table"), QStringLiteral("Index"), QStringLiteral("Columns"),
+                                   QStringLiteral("Unique"), QStringLiteral("Primary")}, bold)
+        && foreign.Row(0, {QStringLiteral("Table"), QStringLiteral("Key"), QStringLiteral("Columns"),
+                           QStringLiteral("References"), QStringLiteral("Referenced columns"),
+                           QStringLiteral("On delete"), QStringLiteral("On update")}, bold);
+    lxw_row_t indexRow = 1;
+    lxw_row_t keyRow = 1;
+    for (const DocumentedTable& table : tables) {
+        const TableKeys* read = keys.Find(table.name);
+        if (!read) {
+            written = written && indexes.Row(indexRow++, {table.name, keys.unread})
+                && foreign.Row(keyRow++, {table.name, keys.unread});
+            continue;
+        }
+        for (const TableIndex& index : read->indexes)
+            written = written && indexes.Row(indexRow++, {table.name, index.name, index.columns.join(u", "),
+                                                          index.unique ? yes : QString(), index.primary ? yes : QString()});
+        for (const ForeignKey& key : read->foreignKeys)
+            written = written && foreign.Row(keyRow++, {table.name, key.name, key.columns.join(u", "),
+                                                        key.referencedTable, key.referencedColumns.join(u", "),
+                                                        key.onDelete, key.onUpdate});
+    }
+    indexes.Finish();
+    foreign.Finish();
+    return written;
+}
+
 } // namespace
 
-bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error)
+bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
+                   const KeyCatalog* keys)
 {
     // The workbook goes to a file beside the target that then takes its
     // place whole, so a failure leaves the old file as it was.
@@ -108,6 +144,8 @@ bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tabl
     }
     columns.Finish();
     described.Finish();
+    if (keys)
+        written = written && WriteKeySheets(book, bold, tables, *keys);
     const lxw_error closed = workbook_close(book);
     if (!written || closed != LXW_NO_ERROR) {
         error = written ? QString::fromUtf8(lxw_strerror(closed)) : QStringLiteral("a cell could not be written");

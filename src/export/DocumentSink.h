@@ -1,0 +1,92 @@
+#pragma once
+
+#include "common/DbKind.h"
+#include "export/DocumentedTable.h"
+#include "export/TableKeys.h"
+#include "export/TableSink.h"
+
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryFile>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QIODevice;
+
+// The data dictionary documents: one self-contained HTML page, or a Word
+// document. Both hold a title (server, database, date), contents, and for
+// each table a heading "name — description", its columns under the
+// window's nine headings, its indexes and its foreign keys.
+enum class DocumentFormat { Html, Docx };
+
+// The format a file name asks for: ".html"/".htm" or ".docx".
+std::optional<DocumentFormat> DocumentFormatOf(const QString& path);
+
+struct DocumentTitle {
+    QString server;
+    QString database;
+    QDate date;
+};
+
+// A contents entry: the section's heading and its number (from 0).
+struct DocumentEntry {
+    QString heading;
+    qsizetype section;
+};
+
+// The nine column headings of the window's structure list.
+const QStringList& DocumentColumnHeadings();
+// "name — description", or the name alone.
+QString SectionHeading(const QString& table, const QString& description);
+
+// Text as the documents hold it: a character XML (and so HTML) cannot hold
+// (C0 controls but TAB, CR and LF; U+FFFE, U+FFFF; a lone surrogate) shows
+// as a visible escape, "\x01" for a control, "\uFFFE" for the others. A
+// backslash itself is left as it is, so a text that already reads "\x01"
+// looks the same; such texts are not expected in a description.
+QString DocumentText(const QString& text);
+
+// One format's writing: a section at a time into the body, then the file.
+class CDocumentWriter
+{
+public:
+    virtual ~CDocumentWriter() = default;
+    virtual bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, const TableKeys* keys,
+                         const QString& unread, DbKind kind) = 0;
+    // The whole file: what comes before the sections, the body, the end.
+    virtual bool Finish(QIODevice& out, const DocumentTitle& title, const std::vector<DocumentEntry>& contents,
+                        QIODevice& body, QString& error) = 0;
+};
+std::unique_ptr<CDocumentWriter> MakeHtmlWriter();
+std::unique_ptr<CDocumentWriter> MakeDocxWriter();
+
+// Takes the tables of the export loop. Each table's section is written as it
+// comes to a temporary file, so the export holds one table at a time in
+// memory; Commit puts the title and contents before them and replaces the
+// file at the path whole.
+class CDocumentSink : public CTableSink
+{
+public:
+    // `descriptions`: the table descriptions by name, as the list shows them.
+    CDocumentSink(DocumentFormat format, DocumentTitle title, QHash<QString, QString> descriptions, KeyCatalog keys);
+    ~CDocumentSink() override;
+
+    bool WriteTable(const QString& table, const std::vector<QStringList>& columns, DbKind kind) override;
+    QString ErrorString() const override { return m_error; }
+    bool Started() const { return !m_contents.empty(); }
+    // False, with ErrorString, when the file could not be written.
+    bool Commit(const QString& path);
+
+private:
+    std::unique_ptr<CDocumentWriter> m_writer;
+    DocumentTitle m_title;
+    QHash<QString, QString> m_descriptions;
+    KeyCatalog m_keys;
+    QTemporaryFile m_body;
+    std::vector<DocumentEntry> m_contents;
+    QString m_error;
+};

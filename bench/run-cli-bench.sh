@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times "velmora export" on the 2,000 tables of bench_export (TSV, Markdown,
-# xlsx) against the one statement that reads the same column rows with the
-# server's own client, median of several runs each; prints a Markdown table.
+# xlsx, HTML, Word) against the one statement that reads the same column rows
+# with the server's own client, median of several runs each, and the largest
+# memory (resident set) of one run of each format; prints Markdown tables.
 #   run-cli-bench.sh [PATH/TO/velmora] [RUNS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -49,6 +50,8 @@ d=$(median direct)
 t=$(median velmora tsv)
 m=$(median velmora md)
 x=$(median velmora xlsx)
+h=$(median velmora html)
+w=$(median velmora docx)
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "| run | median ms | ratio |"
 echo "|---|---:|---:|"
@@ -56,4 +59,16 @@ echo "| one direct statement (mariadb client) | $d | 1.00 |"
 echo "| velmora export, TSV | $t | $(ratio "$t" "$d") x direct |"
 echo "| velmora export, Markdown | $m | $(ratio "$m" "$t") x TSV |"
 echo "| velmora export, xlsx | $x | $(ratio "$x" "$t") x TSV |"
+echo "| velmora export, HTML | $h | $(ratio "$h" "$t") x TSV |"
+echo "| velmora export, Word | $w | $(ratio "$w" "$t") x TSV |"
+# Largest resident set of one run, in KiB (GNU time).
+rss() { /usr/bin/time -f %M "$program" export "${server[@]}" -o "$state/mem.$1" 2>&1 >/dev/null | tail -1; }
+echo
+echo "| format | max RSS KiB | ratio |"
+echo "|---|---:|---:|"
+mt=$(rss tsv)
+for f in tsv md xlsx html docx; do
+    m=$(rss "$f")
+    echo "| $f | $m | $(ratio "$m" "$mt") x TSV |"
+done
 echo "rows: $(($(wc -l <"$state/direct.out") - 1)) direct, $(($(wc -c <"$state/out.tsv") / 2)) TSV characters" >&2

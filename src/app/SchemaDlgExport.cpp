@@ -119,7 +119,8 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             for (qsizetype i = 0; i < job.tables.size(); ++i)
                 descriptions.insert(job.tables[i], job.descriptions[i]);
             sink = &documentSink.emplace(*document, DocumentTitle{m_server, m_database, QDate::currentDate()},
-                                         std::move(descriptions), std::move(keys));
+                                         std::move(descriptions));
+            documentSink->SetKeys(std::move(keys));
         }
         if (m_kind == 2)
             ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, *sink, run, reports);

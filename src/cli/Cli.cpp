@@ -68,11 +68,9 @@ int ExportCommand(const QStringList& arguments)
     ExportOutcome outcome;
     // The structure file has no place for indexes and keys.
     KeyCatalog keys;
-    if (kind != u"tsv")
-        keys = ReadKeys(run);
     if (kind == u"html" || kind == u"docx") {
-        outcome = WriteDocument(run, kind == u"html" ? DocumentFormat::Html : DocumentFormat::Docx, path,
-                                {address.host, parser.value(server.database), QDate::currentDate()}, std::move(keys));
+        outcome = WriteDocument(run, address, kind == u"html" ? DocumentFormat::Html : DocumentFormat::Docx, path,
+                                {address.host, parser.value(server.database), QDate::currentDate()});
     } else if (kind == u"tsv") {
         // The window's file, written as the window writes it.
         CExportTarget target(path);
@@ -88,6 +86,7 @@ int ExportCommand(const QStringList& arguments)
             target.Cancel();
         }
     } else {
+        keys = ReadKeys(run);
         CTableCollector collector;
         outcome = Read(run, collector);
         Describe(run, collector.Tables());

@@ -1,6 +1,11 @@
 #include "cli/CliCommon.h"
 
-KeyCatalog ReadKeys(ReadRun& run)
+#include <thread>
+
+namespace {
+
+// The asked tables the database lists, once each.
+QStringList KnownTables(const ReadRun& run)
 {
     QSet<QString> listed;
     for (const DocumentedTable& table : run.listed)
@@ -9,21 +14,49 @@ KeyCatalog ReadKeys(ReadRun& run)
     for (const QString& table : run.asked)
         if (listed.contains(table) && !known.contains(table))
             known.append(table);
-    QStringList errors;
-    KeyCatalog keys = run.link.ReadKeys(known, errors);
+    return known;
+}
+
+void ComplainOfKeys(const QStringList& errors)
+{
     for (const QString& error : errors)
         Complain(QStringLiteral("indexes and foreign keys not read: %1").arg(error));
+}
+
+} // namespace
+
+KeyCatalog ReadKeys(ReadRun& run)
+{
+    QStringList errors;
+    KeyCatalog keys = run.link.ReadKeys(KnownTables(run), errors);
+    ComplainOfKeys(errors);
     return keys;
 }
 
-ExportOutcome WriteDocument(ReadRun& run, DocumentFormat format, const QString& path, const DocumentTitle& title,
-                            KeyCatalog keys)
+ExportOutcome WriteDocument(ReadRun& run, const ServerAddress& address, DocumentFormat format, const QString& path,
+                            const DocumentTitle& title)
 {
     QHash<QString, QString> descriptions;
     for (const DocumentedTable& table : run.listed)
         descriptions.insert(table.name, table.description);
-    CDocumentSink sink(format, title, std::move(descriptions), std::move(keys));
-    ExportOutcome outcome = Read(run, sink);
+    CDocumentSink sink(format, title, std::move(descriptions));
+    ExportOutcome outcome;
+    // MySQL: the keys come over a second connection while the columns come
+    // over the first, so the server reads both at once; the keys' three
+    // statements cost about half as much as all the column statements.
+    CServerLink second;
+    if (address.mysql && second.Open(address, title.database)) {
+        KeyCatalog keys;
+        QStringList errors;
+        std::thread reader([&, tables = KnownTables(run)] { keys = second.ReadKeys(tables, errors); });
+        outcome = Read(run, sink);
+        reader.join();
+        ComplainOfKeys(errors);
+        sink.SetKeys(std::move(keys));
+    } else {
+        sink.SetKeys(ReadKeys(run));
+        outcome = Read(run, sink);
+    }
     // As the other formats: with no table read the file stays as it was.
     if (outcome.writeError.isEmpty() && (sink.Started() || outcome.notWritten.isEmpty()) && !sink.Commit(path))
         outcome.writeError = sink.ErrorString();

@@ -28,30 +28,53 @@ QString SectionHeading(const QString& table, const QString& description)
     return description.isEmpty() ? table : table + QStringLiteral(" — ") + description;
 }
 
+namespace {
+
+bool Unpaired(const QString& text, qsizetype i)
+{
+    const QChar c = text[i];
+    if (c.isHighSurrogate())
+        return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();
+    return c.isLowSurrogate() && (i == 0 || !text[i - 1].isHighSurrogate());
+}
+
+bool Shown(const QString& text, qsizetype i)
+{
+    const char16_t c = text[i].unicode();
+    if (c < 0x20)
+        return c == u'\t' || c == u'\n' || c == u'\r';
+    if (c >= 0xD800 && c <= 0xDFFF)
+        return !Unpaired(text, i);
+    return c != 0xFFFE && c != 0xFFFF;
+}
+
+} // namespace
+
 QString DocumentText(const QString& text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+    qsizetype first = 0;
+    while (first < text.size() && Shown(text, first))
+        ++first;
+    if (first == text.size())
+        return text; // the usual case: nothing to escape, nothing copied
+    QString out = text.left(first);
+    for (qsizetype i = first; i < text.size(); ++i) {
+        if (Shown(text, i)) {
             out += text[i];
-            out += text[++i];
-        } else if (c < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') {
-            out += QStringLiteral("\\x") + QStringLiteral("%1").arg(unsigned(c), 2, 16, QChar(u'0')).toUpper();
-        } else if (QChar::isSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
-            out += QStringLiteral("\\u") + QStringLiteral("%1").arg(unsigned(c), 4, 16, QChar(u'0')).toUpper();
-        } else {
-            out += QChar(c);
+            continue;
         }
+        const unsigned code = text[i].unicode();
+        out += (code < 0x20 ? QStringLiteral("\\x%1").arg(code, 2, 16, QChar(u'0'))
+                            : QStringLiteral("\\u%1").arg(code, 4, 16, QChar(u'0')))
+                   .toUpper()
+                   .replace(1, 1, code < 0x20 ? u'x' : u'u');
     }
     return out;
 }
 
-CDocumentSink::CDocumentSink(DocumentFormat format, DocumentTitle title, QHash<QString, QString> descriptions,
-                             KeyCatalog keys)
+CDocumentSink::CDocumentSink(DocumentFormat format, DocumentTitle title, QHash<QString, QString> descriptions)
     : m_writer(format == DocumentFormat::Html ? MakeHtmlWriter() : MakeDocxWriter()), m_title(std::move(title)),
-      m_descriptions(std::move(descriptions)), m_keys(std::move(keys))
+      m_descriptions(std::move(descriptions))
 {
 }
 
@@ -64,33 +87,58 @@ bool CDocumentSink::WriteTable(const QString& table, const std::vector<QStringLi
         return false;
     }
     const QString description = m_descriptions.value(table);
-    const DocumentedTable section{table, description, columns};
-    if (!m_writer->Section(m_body, qsizetype(m_contents.size()), section, m_keys.Find(table), m_keys.unread, kind)) {
+    if (!m_writer->Section(m_body, qsizetype(m_contents.size()), {table, description, columns}, kind)) {
         m_error = m_body.errorString();
         return false;
     }
     m_contents.push_back({SectionHeading(table, description), qsizetype(m_contents.size())});
+    m_tables.append(table);
+    m_sectionEnds.push_back(m_body.pos());
+    return true;
+}
+
+qint64 DocumentBody::Size() const
+{
+    qint64 size = ends.empty() ? 0 : ends.back();
+    for (const QByteArray& part : rest)
+        size += part.size();
+    return size;
+}
+
+bool WriteBody(QIODevice& out, const DocumentBody& body)
+{
+    if (!body.file.seek(0))
+        return false;
+    for (size_t i = 0; i < body.ends.size(); ++i) {
+        for (qint64 left = body.ends[i] - body.file.pos(); left > 0;) {
+            const QByteArray block = body.file.read(qMin<qint64>(left, 1 << 20));
+            if (block.isEmpty() || !WriteAll(out, block))
+                return false;
+            left -= block.size();
+        }
+        if (!WriteAll(out, body.rest[i]))
+            return false;
+    }
     return true;
 }
 
 bool CDocumentSink::Commit(const QString& path)
 {
-    if (!m_body.isOpen() && !m_body.open()) {
+    if ((!m_body.isOpen() && !m_body.open()) || !m_body.flush()) {
         m_error = m_body.errorString();
         return false;
     }
-    if (!m_body.flush() || !m_body.seek(0)) {
-        m_error = m_body.errorString();
-        return false;
-    }
+    DocumentBody body{m_body, m_sectionEnds, {}};
+    for (const QString& table : m_tables)
+        body.rest.push_back(m_writer->SectionEnd(m_keys.Find(table), m_keys.unread));
     QSaveFile file(path);
     if (!OpenReplacement(file)) {
         m_error = file.errorString();
         return false;
     }
-    if (!m_writer->Finish(file, m_title, m_contents, m_body, m_error)) {
+    if (!m_writer->Finish(file, m_title, m_contents, body, m_error)) {
         if (m_error.isEmpty())
-            m_error = file.errorString();
+            m_error = m_body.error() != QFileDevice::NoError ? m_body.errorString() : file.errorString();
         file.cancelWriting();
         return false;
     }

@@ -50,34 +50,50 @@ QString SectionHeading(const QString& table, const QString& description);
 // looks the same; such texts are not expected in a description.
 QString DocumentText(const QString& text);
 
-// One format's writing: a section at a time into the body, then the file.
+// The sections as the sink keeps them: their first parts one after another
+// in a file, where each ends there, and each one's second part.
+struct DocumentBody {
+    QIODevice& file;
+    const std::vector<qint64>& ends;
+    std::vector<QByteArray> rest;
+
+    qint64 Size() const;
+};
+// Writes the sections whole, in order; false when a read or write failed.
+bool WriteBody(QIODevice& out, const DocumentBody& body);
+
+// One format's writing. A section is written in two parts: the heading and
+// the columns as the table is read, its indexes and foreign keys once the
+// whole file is put together, so the keys may be read meanwhile.
 class CDocumentWriter
 {
 public:
     virtual ~CDocumentWriter() = default;
-    virtual bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, const TableKeys* keys,
-                         const QString& unread, DbKind kind) = 0;
-    // The whole file: what comes before the sections, the body, the end.
+    virtual bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, DbKind kind) = 0;
+    virtual QByteArray SectionEnd(const TableKeys* keys, const QString& unread) = 0;
+    // The whole file: what comes before the sections, the sections, the end.
     virtual bool Finish(QIODevice& out, const DocumentTitle& title, const std::vector<DocumentEntry>& contents,
-                        QIODevice& body, QString& error) = 0;
+                        const DocumentBody& body, QString& error) = 0;
 };
 std::unique_ptr<CDocumentWriter> MakeHtmlWriter();
 std::unique_ptr<CDocumentWriter> MakeDocxWriter();
 
 // Takes the tables of the export loop. Each table's section is written as it
 // comes to a temporary file, so the export holds one table at a time in
-// memory; Commit puts the title and contents before them and replaces the
-// file at the path whole.
+// memory; Commit puts the title and contents before them, the indexes and
+// keys into them, and replaces the file at the path whole.
 class CDocumentSink : public CTableSink
 {
 public:
     // `descriptions`: the table descriptions by name, as the list shows them.
-    CDocumentSink(DocumentFormat format, DocumentTitle title, QHash<QString, QString> descriptions, KeyCatalog keys);
+    CDocumentSink(DocumentFormat format, DocumentTitle title, QHash<QString, QString> descriptions);
     ~CDocumentSink() override;
 
     bool WriteTable(const QString& table, const std::vector<QStringList>& columns, DbKind kind) override;
     QString ErrorString() const override { return m_error; }
     bool Started() const { return !m_contents.empty(); }
+    // Any time before Commit.
+    void SetKeys(KeyCatalog keys) { m_keys = std::move(keys); }
     // False, with ErrorString, when the file could not be written.
     bool Commit(const QString& path);
 
@@ -88,5 +104,7 @@ private:
     KeyCatalog m_keys;
     QTemporaryFile m_body;
     std::vector<DocumentEntry> m_contents;
+    QStringList m_tables;           // of the sections, in order
+    std::vector<qint64> m_sectionEnds; // where each section's first part ends in the body
     QString m_error;
 };

@@ -29,30 +29,34 @@ const char* const kStyle =
 void Text(QString& out, const QString& text)
 {
     const QString shown = DocumentText(text);
+    const QChar* characters = shown.constData();
+    qsizetype from = 0;
     for (qsizetype i = 0; i < shown.size(); ++i) {
-        const QChar c = shown[i];
-        switch (c.unicode()) {
+        const char16_t c = characters[i].unicode();
+        if (c != u'&' && c != u'<' && c != u'>' && c != u'"' && c != u'\r')
+            continue;
+        out.append(characters + from, i - from);
+        from = i + 1;
+        switch (c) {
         case u'&':
-            out += QStringLiteral("&amp;");
+            out += QLatin1String("&amp;");
             break;
         case u'<':
-            out += QStringLiteral("&lt;");
+            out += QLatin1String("&lt;");
             break;
         case u'>':
-            out += QStringLiteral("&gt;");
+            out += QLatin1String("&gt;");
             break;
         case u'"':
-            out += QStringLiteral("&quot;");
+            out += QLatin1String("&quot;");
             break;
-        case u'\r':
-            if (i + 1 < shown.size() && shown[i + 1] == u'\n')
-                ++i;
+        default: // CR LF or CR
+            if (i + 1 < shown.size() && characters[i + 1] == u'\n')
+                ++i, ++from;
             out += u'\n';
-            break;
-        default:
-            out += c;
         }
     }
+    out.append(characters + from, shown.size() - from);
 }
 
 void Element(QString& out, const char* tag, const QString& text, const char* attributes = "")
@@ -91,8 +95,7 @@ QString Mark(bool yes)
 class CHtmlWriter : public CDocumentWriter
 {
 public:
-    bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, const TableKeys* keys,
-                 const QString& unread, DbKind kind) override
+    bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, DbKind kind) override
     {
         QString out;
         out.reserve(qsizetype(table.columns.size()) * 200 + 1024);
@@ -108,6 +111,12 @@ public:
             Cells(out, cells, 4, 6);
         }
         out += QStringLiteral("</tbody></table>\n");
+        return WriteAll(body, out.toUtf8());
+    }
+
+    QByteArray SectionEnd(const TableKeys* keys, const QString& unread) override
+    {
+        QString out;
         Element(out, "h3", QStringLiteral("索引"));
         if (!keys) {
             Element(out, "p", unread, " class=\"none\"");
@@ -135,11 +144,11 @@ public:
             out += QStringLiteral("</tbody></table>\n");
         }
         out += QStringLiteral("</section>\n");
-        return WriteAll(body, out.toUtf8());
+        return out.toUtf8();
     }
 
     bool Finish(QIODevice& out, const DocumentTitle& title, const std::vector<DocumentEntry>& contents,
-                QIODevice& body, QString& error) override
+                const DocumentBody& body, QString&) override
     {
         QString head = QStringLiteral("<!DOCTYPE html>\n<html lang=\"zh-CN\"><head><meta charset=\"utf-8\"/>"
                                       "<meta name=\"viewport\" content=\"width=device-width\"/>");
@@ -157,16 +166,7 @@ public:
             head += QStringLiteral("</a></li>\n");
         }
         head += QStringLiteral("</ol></nav>\n");
-        if (!WriteAll(out, head.toUtf8()))
-            return false;
-        for (QByteArray block; !(block = body.read(1 << 20)).isEmpty();)
-            if (!WriteAll(out, block))
-                return false;
-        if (!body.atEnd()) {
-            error = body.errorString();
-            return false;
-        }
-        return WriteAll(out, "</body>\n</html>\n");
+        return WriteAll(out, head.toUtf8()) && WriteBody(out, body) && WriteAll(out, "</body>\n</html>\n");
     }
 };
 

@@ -48,9 +48,11 @@ struct KeyCatalog {
     }
 };
 
-// Reads the indexes and foreign keys, `chunk` tables a statement (two
-// statements a chunk). A failed statement leaves its tables out, with its
-// message in `errors`; after a lost link no statement is sent.
+// Reads the indexes and foreign keys, `chunk` tables a statement (MySQL:
+// three statements a chunk, or three for the whole database when more than
+// a chunk is asked for; SQL Server: two a chunk). A failed statement leaves
+// its tables out, with its message in `errors`; after a lost link no
+// statement is sent.
 KeyCatalog ReadMySqlKeys(CMySqlClient& client, const QString& database, const QStringList& tables, qsizetype chunk,
                          QStringList& errors);
 // SQL Server 2000 (kind 0) keeps its keys in tables this does not read: the

@@ -112,8 +112,11 @@ private slots:
                  "# vel\\_cli\n\n## Contents\n\n- [alpha](#alpha)\n- [Zeta](#zeta)\n\n## alpha\n\n" + head +
                      "| e | varchar | 5 |  | √ |  |  | '1e5' |  |\n| f | varchar | 5 |  | √ |  |  | '=1+1' |  |\n"
                      "| g | decimal | 4 | 2 | √ |  |  | 0.00 |  |\n| t | varchar | 5 |  | √ |  |  | 'TRUE' |  |\n"
+                     "\n**Indexes**\n\nNone.\n\n**Foreign keys**\n\nNone.\n"
                      "\n## Zeta\n\nPipes \\| and<br>breaks &lt;b&gt;\n\n" + head +
-                     "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n");
+                     "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n"
+                     "\n**Indexes**\n\n| Name | Columns | Unique | Primary |\n| --- | --- | --- | --- |\n"
+                     "| PRIMARY | id | √ | √ |\n\n**Foreign keys**\n\nNone.\n");
         const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
         QCOMPARE(text.status, 0);
         for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",

@@ -1,0 +1,256 @@
+#include "../app/ExportDriving.h"
+#include "../app/MySqlWindow.h"
+
+#include "catalog/CatalogQuery.h"
+#include "catalog/KeyQuery.h"
+#include "export/DocumentSink.h"
+#include "support/TdsPeer.h"
+
+#include <QProcess>
+#include <QXmlStreamReader>
+
+#include <zip.h>
+
+// The HTML and Word documents as a reader sees them: each parsed back into
+// its blocks of text (headings, paragraphs, cells) in order.
+
+namespace {
+
+struct Ran {
+    int status;
+    QByteArray out;
+    QString err;
+};
+
+QStringList HtmlBlocks(const QByteArray& page, QStringList* links = nullptr, QStringList* ids = nullptr)
+{
+    static const QStringList blocks = {"h1", "h2", "h3", "p", "li", "th", "td"};
+    QStringList texts;
+    QXmlStreamReader xml(page); // XHTML-compatible: a plain XML reader takes it
+    int depth = 0;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement()) {
+            if (blocks.contains(xml.name().toString()) && depth++ == 0)
+                texts.append(QString());
+            if (links && xml.name() == u"a")
+                links->append(xml.attributes().value("href").toString());
+            if (ids && xml.attributes().hasAttribute("id"))
+                ids->append(u'#' + xml.attributes().value("id").toString());
+        } else if (xml.isEndElement() && blocks.contains(xml.name().toString())) {
+            --depth;
+        } else if (xml.isCharacters() && depth > 0) {
+            texts.last() += xml.text();
+        }
+    }
+    if (xml.hasError())
+        return {"not well-formed: " + xml.errorString()};
+    return texts;
+}
+
+QByteArray ZipEntry(const QString& path, const char* name)
+{
+    int error = 0;
+    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_RDONLY, &error);
+    zip_stat_t stat;
+    zip_file_t* file = zip && zip_stat(zip, name, 0, &stat) == 0 ? zip_fopen(zip, name, 0) : nullptr;
+    QByteArray bytes(file ? qsizetype(stat.size) : 0, Qt::Uninitialized);
+    if (file && zip_fread(file, bytes.data(), stat.size) != zip_int64_t(stat.size))
+        bytes.clear();
+    if (file)
+        zip_fclose(file);
+    if (zip)
+        zip_discard(zip);
+    return bytes;
+}
+
+// A paragraph's runs: a break reads as LF, a tab as TAB.
+QStringList DocxBlocks(const QByteArray& document, QStringList* anchors = nullptr, QStringList* bookmarks = nullptr)
+{
+    QStringList texts;
+    QXmlStreamReader xml(document);
+    while (!xml.atEnd()) {
+        xml.readNext();
+        const QString name = xml.qualifiedName().toString();
+        if (xml.isStartElement() && name == u"w:p")
+            texts.append(QString());
+        else if (xml.isStartElement() && name == u"w:t")
+            texts.last() += xml.readElementText();
+        else if (xml.isStartElement() && name == u"w:br")
+            texts.last() += u'\n';
+        else if (xml.isStartElement() && name == u"w:tab")
+            texts.last() += u'\t';
+        else if (xml.isStartElement() && name == u"w:hyperlink" && anchors)
+            anchors->append(xml.attributes().value("w:anchor").toString());
+        else if (xml.isStartElement() && name == u"w:bookmarkStart" && bookmarks)
+            bookmarks->append(xml.attributes().value("w:name").toString());
+    }
+    if (xml.hasError())
+        return {"not well-formed: " + xml.errorString()};
+    return texts;
+}
+
+// The blocks of the document's last section, from its heading on; links
+// checked to reach their targets.
+QStringList LastSection(const QString& path, const QString& heading)
+{
+    const QByteArray bytes = ReadAll(path);
+    QStringList links, targets;
+    QStringList blocks = path.endsWith(".html") ? HtmlBlocks(bytes, &links, &targets)
+                                                : DocxBlocks(ZipEntry(path, "word/document.xml"), &links, &targets);
+    for (const QString& link : links)
+        if (!targets.contains(link))
+            return {"dangling link " + link};
+    if (path.endsWith(".html") && (bytes.contains("<script") || bytes.contains("src=") || bytes.contains("url(")))
+        return {"not self-contained"};
+    while (!blocks.isEmpty() && blocks.last().isEmpty())
+        blocks.removeLast();
+    const qsizetype at = blocks.lastIndexOf(heading);
+    return at < 0 ? QStringList{"no heading in " + blocks.join('|')} : blocks.mid(at);
+}
+
+const QStringList kColumns = {"名称", "类型", "长度", "小数", "空值", "主键", "自增", "默认", "描述"};
+const QStringList kIndexes = {"索引", "名称", "字段", "唯一", "主键"};
+const QStringList kKeys = {"外键", "名称", "字段", "引用表", "引用字段", "删除时", "更新时"};
+
+Ran VelmoraRun(const QString& folder, const QStringList& arguments, const QString& password)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VELMORA_PASSWORD", password);
+    env.remove("DISPLAY");
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(VELMORA_PROGRAM), arguments);
+    process.waitForFinished(60000);
+    return {process.exitCode(), process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+class TestDocumentExport : public QObject
+{
+    Q_OBJECT
+    CMySqlClient m_admin;
+    QTemporaryDir m_odbc;
+    QStringList m_orders; // the blocks of the orders section
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(ConnectClient(m_admin), "the private MariaDB is not running");
+        QVERIFY(UsePrivateOdbc(m_odbc.path()) && RegisterOdbcDrivers(m_odbc.path(), {"FreeTDS"}));
+        Run(m_admin, "create database vel_doc character set utf8mb4");
+        Run(m_admin, "create table vel_doc.customers (id int auto_increment primary key, email varchar(80),"
+                     " unique key uq_email (email))");
+        Run(m_admin, "create table vel_doc.orders (id int auto_increment primary key, customer_id int not null"
+                     " comment 'who\\r\\nordered <&>', placed datetime, key ix_cust (customer_id, placed),"
+                     " constraint fk_cust foreign key (customer_id) references customers (id) on delete cascade)"
+                     " comment 'a ]]> b\\Z\x01 &amp;'");
+        m_orders = QStringList{"orders — a ]]> b\\x1A\\x01 &amp;"} + kColumns
+            + QStringList{"id", "int", "10", "0", "", "√", "√", "", "", "customer_id", "int", "10", "0", "", "", "",
+                          "", "who\nordered <&>", "placed", "datetime", "", "", "√", "", "", "NULL", ""}
+            + kIndexes + QStringList{"PRIMARY", "id", "√", "√", "ix_cust", "customer_id, placed", "", ""} + kKeys
+            + QStringList{"fk_cust", "customer_id", "customers", "id", "CASCADE", "RESTRICT"};
+    }
+    void cleanupTestCase() { m_admin.Query("drop database if exists vel_doc"); }
+
+    void commandLine_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("html") << QString("d.html");
+        QTest::newRow("docx") << QString("d.docx");
+    }
+    void commandLine()
+    {
+        QFETCH(QString, file);
+        QTemporaryDir folder;
+        const Ran ran = VelmoraRun(folder.path(), {"export", "--kind", "mysql", "--server", Server().host, "--port",
+                                                   Server().port, "--user", Server().user, "--database", "vel_doc",
+                                                   "-o", file}, Server().password);
+        QVERIFY2(ran.status == 0, qPrintable(ran.err));
+        QCOMPARE(LastSection(folder.filePath(file), m_orders[0]), m_orders);
+    }
+
+    // The window's export to a Word document, and its workbook's key sheets.
+    void window()
+    {
+        Window w;
+        ConnectTestServer(w);
+        Click(w->m_databaseList, "vel_doc");
+        AnswerExport(w, w.folder.filePath("window.docx"));
+        Export(w);
+        QCOMPARE(w.messages.constLast(), Success(w.folder.filePath("window.docx")));
+        QCOMPARE(LastSection(w.folder.filePath("window.docx"), m_orders[0]), m_orders);
+
+        AnswerExport(w, w.folder.filePath("window.xlsx"));
+        Export(w);
+        QProcess python;
+        python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\nb=openpyxl.load_workbook(sys.argv[1])\n"
+                                                "for s in ('Indexes','Foreign keys'):\n for r in b[s].iter_rows():"
+                                                " print('|'.join(c.value or '' for c in r))",
+                                          w.folder.filePath("window.xlsx")});
+        QVERIFY(python.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()),
+                 "Table|Index|Columns|Unique|Primary\ncustomers|PRIMARY|id|√|√\ncustomers|uq_email|email|√|\n"
+                 "orders|PRIMARY|id|√|√\norders|ix_cust|customer_id, placed||\nTable|Key|Columns|References|"
+                 "Referenced columns|On delete|On update\norders|fk_cust|customer_id|customers|id|CASCADE|RESTRICT\n");
+    }
+
+    // Over ODBC: the sys.* statements, a table outside dbo, and text beyond
+    // what GBK holds.
+    void sqlServer_data() { commandLine_data(); }
+    void sqlServer()
+    {
+        QFETCH(QString, file);
+        const QString description = "物品 <&> ]]>\x01 😀";
+        const std::vector<SqlServerName> items{{"sales", "Items"}};
+        CTdsPeer peer("sa", "pw");
+        peer.SetRoute([&](const QString& sql, const QString&) {
+            if (sql == BuildCatalogQuery(kQueryTables, {}, {}, 1))
+                return TdsReply({"name", "extpro", "schema"}, {{"Items", description, "sales"}});
+            if (sql == BuildCatalogQuery(kQueryColumns, "Items", {}, 1, false, "sales"))
+                return TdsReply(kColumnFields, {{"sku", "nvarchar", "-1", "0", "", "√", "", "", "编号😀"},
+                                                {"oid", "int", "10", "0", "", "√", "", "", ""}});
+            if (sql == BuildSqlServerIndexesOfTables(items))
+                return TdsReply(kSqlServerIndexFields, {{"sales", "Items", "PK_Items", "sku", "1", "1"},
+                                                        {"sales", "Items", "PK_Items", "oid", "1", "1"}});
+            if (sql == BuildSqlServerForeignKeysOfTables(items))
+                return TdsReply(kSqlServerForeignKeyFields, {{"sales", "Items", "FK_o", "oid", "dbo", "orders", "id",
+                                                              "NO_ACTION", "SET_NULL"}});
+            return sql == kCatalogProbe ? TdsReply() : TdsReply::Refusal("refused");
+        });
+        QVERIFY(peer.Start());
+        QTemporaryDir folder;
+        const Ran ran = VelmoraRun(folder.path(), {"export", "--kind", "sqlserver", "--server", "127.0.0.1", "--port",
+                                                   QString::number(peer.Port()), "--user", "sa", "--database", "S",
+                                                   "-o", file}, "pw");
+        QVERIFY2(ran.status == 0, qPrintable(ran.err));
+        const QString heading = "sales.Items — 物品 <&> ]]>\\x01 😀";
+        QCOMPARE(LastSection(folder.filePath(file), heading),
+                 QStringList{heading} + kColumns
+                     + QStringList{"sku", "nvarchar", "MAX", "0", "", "√", "", "", "编号😀", "oid", "int", "10", "0", "",
+                                   "√", "", "", ""}
+                     + kIndexes + QStringList{"PK_Items", "sku, oid", "√", "√"} + kKeys
+                     + QStringList{"FK_o", "oid", "orders", "id", "NO ACTION", "SET NULL"});
+    }
+
+    void visibleEscapes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("kept") << QString("<&>]]>\t\r\n😀 \\x01") << QString("<&>]]>\t\r\n😀 \\x01");
+        QTest::newRow("controls") << QString("a\x01" "b") + QChar(0) + "\x1F" << QString("a\\x01b\\x00\\x1F");
+        QTest::newRow("noncharacters") << QString("x") + QChar(0xFFFE) + QChar(0xFFFF) << QString("x\\uFFFE\\uFFFF");
+        QTest::newRow("lone surrogates") << QString(QChar(0xD83D)) + "a" + QChar(0xDE00) << QString("\\uD83Da\\uDE00");
+    }
+    void visibleEscapes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(DocumentText(text), shown);
+    }
+};
+
+QTEST_MAIN(TestDocumentExport)
+#include "TestDocumentExport.moc"

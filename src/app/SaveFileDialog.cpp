@@ -2,7 +2,12 @@
 #include "export/DocumentSink.h"
 #include "export/ExportFileName.h"
 
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QRegularExpression>
+
+#include <memory>
 
 void CSchemaDlg::SetSaveFileAnswerer(SaveFileAnswerer answerer)
 {
@@ -26,6 +31,22 @@ QString CSchemaDlg::SaveFileDialog(const QString& defaultName)
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     // The whole name, however long: the dialog has no fixed buffer to cut it to.
     dialog.selectFile(defaultName);
+    // On a change of file type Qt's own dialog puts the type's suffix in
+    // place of whatever follows the name's last dot, so the default
+    // "127.0.0.1-shop" became "127.0.0.docx". The name is put back as it was,
+    // less a suffix of the export's own; the type's suffix comes on answering.
+    auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    auto before = std::make_shared<QString>();
+    if (types && edit) {
+        // The index changes before the dialog's own handler runs.
+        connect(types, &QComboBox::currentIndexChanged, &dialog, [edit, before] { *before = edit->text(); });
+        connect(&dialog, &QFileDialog::filterSelected, &dialog, [edit, before] {
+            static const QRegularExpression ours(QStringLiteral("\\.(txt|xlsx|docx|html?)$"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+            edit->setText(QString(*before).remove(ours));
+        });
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     const QString chosen = dialog.selectedFiles().constFirst();

@@ -451,7 +451,7 @@ public:
     {
         CBodyWriter w;
         w.Heading(number, SectionHeading(table.name, table.description));
-        w.TableStart({1500, 1100, 600, 500, 500, 500, 500, 1300, 3138}, DocumentColumnHeadings());
+        w.TableStart({1450, 1000, 620, 620, 620, 620, 620, 1150, 2938}, DocumentColumnHeadings());
         w.FastRows(table.columns, kind);
         w.End();
         return WriteAll(body, w.Utf8());
@@ -478,7 +478,7 @@ public:
         } else if (keys->foreignKeys.empty()) {
             w.Paragraph(QStringLiteral("Note"), QStringLiteral("无"));
         } else {
-            w.TableStart({1900, 1700, 1700, 1700, 1319, 1319},
+            w.TableStart({2300, 1700, 1700, 1500, 1219, 1219},
                          {QStringLiteral("名称"), QStringLiteral("字段"), QStringLiteral("引用表"),
                           QStringLiteral("引用字段"), QStringLiteral("删除时"), QStringLiteral("更新时")});
             for (const ForeignKey& key : keys->foreignKeys)

@@ -86,9 +86,8 @@ int ExportCommand(const QStringList& arguments)
             target.Cancel();
         }
     } else {
-        keys = ReadKeys(run);
         CTableCollector collector;
-        outcome = Read(run, collector);
+        outcome = ReadWithKeys(run, address, parser.value(server.database), collector, keys);
         Describe(run, collector.Tables());
         const bool any = !collector.Tables().empty() || outcome.notWritten.isEmpty();
         if (kind == u"xlsx" && any) {

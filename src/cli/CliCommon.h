@@ -78,6 +78,9 @@ void ReportNotWritten(const ExportOutcome& outcome);
 // The indexes and foreign keys of the asked tables the database lists; a
 // failed statement is complained of, and the documents say they are missing.
 KeyCatalog ReadKeys(ReadRun& run);
+// The export loop into the sink, and the keys of the same tables beside it.
+ExportOutcome ReadWithKeys(ReadRun& run, const ServerAddress& address, const QString& database, CTableSink& sink,
+                           KeyCatalog& keys);
 // The export loop into an HTML or Word document at path, with the keys.
 ExportOutcome WriteDocument(ReadRun& run, const ServerAddress& address, DocumentFormat format, const QString& path,
                             const DocumentTitle& title);

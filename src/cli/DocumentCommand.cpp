@@ -33,6 +33,25 @@ KeyCatalog ReadKeys(ReadRun& run)
     return keys;
 }
 
+ExportOutcome ReadWithKeys(ReadRun& run, const ServerAddress& address, const QString& database, CTableSink& sink,
+                           KeyCatalog& keys)
+{
+    // MySQL: the keys come over a second connection while the columns come
+    // over the first, so the server reads both at once; the keys' three
+    // statements cost about half as much as all the column statements.
+    CServerLink second;
+    if (address.mysql && second.Open(address, database)) {
+        QStringList errors;
+        std::thread reader([&, tables = KnownTables(run)] { keys = second.ReadKeys(tables, errors); });
+        ExportOutcome outcome = Read(run, sink);
+        reader.join();
+        ComplainOfKeys(errors);
+        return outcome;
+    }
+    keys = ReadKeys(run);
+    return Read(run, sink);
+}
+
 ExportOutcome WriteDocument(ReadRun& run, const ServerAddress& address, DocumentFormat format, const QString& path,
                             const DocumentTitle& title)
 {
@@ -40,23 +59,9 @@ ExportOutcome WriteDocument(ReadRun& run, const ServerAddress& address, Document
     for (const DocumentedTable& table : run.listed)
         descriptions.insert(table.name, table.description);
     CDocumentSink sink(format, title, std::move(descriptions));
-    ExportOutcome outcome;
-    // MySQL: the keys come over a second connection while the columns come
-    // over the first, so the server reads both at once; the keys' three
-    // statements cost about half as much as all the column statements.
-    CServerLink second;
-    if (address.mysql && second.Open(address, title.database)) {
-        KeyCatalog keys;
-        QStringList errors;
-        std::thread reader([&, tables = KnownTables(run)] { keys = second.ReadKeys(tables, errors); });
-        outcome = Read(run, sink);
-        reader.join();
-        ComplainOfKeys(errors);
-        sink.SetKeys(std::move(keys));
-    } else {
-        sink.SetKeys(ReadKeys(run));
-        outcome = Read(run, sink);
-    }
+    KeyCatalog keys;
+    ExportOutcome outcome = ReadWithKeys(run, address, title.database, sink, keys);
+    sink.SetKeys(std::move(keys));
     // As the other formats: with no table read the file stays as it was.
     if (outcome.writeError.isEmpty() && (sink.Started() || outcome.notWritten.isEmpty()) && !sink.Commit(path))
         outcome.writeError = sink.ErrorString();

@@ -103,7 +103,7 @@ bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tabl
     lxw_row_t tableRow = 1;
     for (const DocumentedTable& table : tables) {
         for (const QStringList& values : table.columns)
-            written = written && columns.Row(row++, StructureLine(table.name, values, kind).split(u'\t'));
+            written = written && columns.Row(row++, StructureFields(table.name, values, kind));
         written = written && described.Row(tableRow++, {table.name, table.description});
     }
     columns.Finish();

@@ -149,7 +149,8 @@ UpdateResult CServerLink::WriteDescription(const QString& table, const QString& 
         return column.isEmpty() ? UpdateMySqlTableComment(m_mysql, table, description)
                                 : UpdateMySqlColumnComment(m_mysql, table, column, description);
     const SqlServerTable source = m_sources.value(table, SqlServerTable{m_kind, {}, table});
-    const QString procedure = ExtendedPropertyProcedure(stored);
+    const QString procedure = SqlServerPropertyProcedure(*m_connection, *m_recordset, stored,
+                                                         SqlServerDescriptionCount(source, column));
     const QString statement = column.isEmpty()
         ? SqlServerTableDescription(procedure, description, source)
         : SqlServerColumnDescription(procedure, description, source, column);

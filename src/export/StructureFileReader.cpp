@@ -31,24 +31,6 @@ qsizetype PastLineEnd(QStringView text, qsizetype at)
     return at < text.size() && text[at] == u'\n' ? at + 1 : at;
 }
 
-// The whole file as text when `encoding` decodes it without a fault and
-// its first line is the header; the byte-order mark is dropped.
-std::optional<QString> Decoded(const QByteArray& bytes, QStringConverter::Encoding encoding)
-{
-    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    if (text.startsWith(QChar::ByteOrderMark))
-        text.remove(0, 1);
-    qsizetype end = 0;
-    while (end < text.size() && !IsLineEnd(text[end]))
-        ++end;
-    if (text.left(end).split(u'\t') != StructureHeader())
-        return std::nullopt;
-    return text;
-}
-
 // A field as spreadsheets quote it, starting at `at`: its text and where
 // it ends. Only a closing quote right before a TAB, a line end or the end
 // of the file closes it, so the export's own field that merely starts with
@@ -89,46 +71,56 @@ qsizetype LineEnds(QStringView text)
     return count;
 }
 
-void ReadText(const QString& text, StructureInput& input)
+// The record at `at` into `row`, and `at` past its line end.
+void ReadRecord(QStringView text, qsizetype& at, StructureRow& row)
 {
-    qsizetype line = 1;
-    qsizetype at = PastLineEnd(text, [&] {
-        qsizetype end = 0;
-        while (end < text.size() && !IsLineEnd(text[end]))
-            ++end;
-        return end;
-    }());
-    while (at < text.size()) {
-        StructureRow row{++line, {}, {}, {}, 0};
-        const qsizetype start = at;
-        for (;;) {
-            if (const auto quoted = QuotedField(text, at)) {
-                if (row.written.isEmpty())
-                    row.written = row.fields;
-                row.fields.append(quoted->first);
-                row.written.append(text.sliced(at, quoted->second - at));
-                at = quoted->second;
-            } else {
-                qsizetype end = at;
-                while (end < text.size() && text[end] != u'\t' && !IsLineEnd(text[end]))
-                    ++end;
-                row.fields.append(text.sliced(at, end - at));
-                if (!row.written.isEmpty())
-                    row.written.append(row.fields.constLast());
-                at = end;
-            }
-            if (at < text.size() && text[at] == u'\t')
-                ++at;
-            else
-                break;
+    for (;;) {
+        if (const auto quoted = QuotedField(text, at)) {
+            if (row.written.isEmpty())
+                row.written = row.fields;
+            row.fields.append(quoted->first);
+            row.written.append(text.sliced(at, quoted->second - at).toString());
+            at = quoted->second;
+        } else {
+            qsizetype end = at;
+            while (end < text.size() && text[end] != u'\t' && !IsLineEnd(text[end]))
+                ++end;
+            row.fields.append(text.sliced(at, end - at).toString());
+            if (!row.written.isEmpty())
+                row.written.append(row.fields.constLast());
+            at = end;
         }
-        if (!row.written.isEmpty())
-            line += LineEnds(QStringView(text).sliced(start, at - start));
-        at = PastLineEnd(text, at);
-        row.width = row.fields.size();
+        if (at >= text.size() || text[at] != u'\t')
+            break;
+        ++at;
+    }
+    row.width = row.fields.size();
+    at = PastLineEnd(text, at);
+}
+
+// The lines after the header when `encoding` decodes the file without a
+// fault and its first line is the header (quoted or not).
+bool ReadText(const QByteArray& bytes, QStringConverter::Encoding encoding, StructureInput& input)
+{
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return false;
+    qsizetype at = text.startsWith(QChar::ByteOrderMark) ? 1 : 0;
+    StructureRow header;
+    ReadRecord(text, at, header);
+    if (header.fields != StructureHeader())
+        return false;
+    qsizetype line = 1 + LineEnds(QStringView(text).first(at));
+    while (at < text.size()) {
+        const qsizetype start = at;
+        StructureRow row{line, {}, {}, {}, 0};
+        ReadRecord(text, at, row);
+        line += std::max<qsizetype>(1, LineEnds(QStringView(text).sliced(start, at - start)));
         if (row.width > 1 || !row.fields.constFirst().isEmpty() || !row.written.isEmpty())
             input.columns.push_back(std::move(row));
     }
+    return true;
 }
 
 bool ReadBook(const QString& path, StructureInput& input, QString& error)
@@ -193,10 +185,9 @@ bool ReadStructureFile(const QString& path, StructureInput& input, QString& erro
     // A byte-order mark says which; without one the header tells, since
     // it is known text.
     for (const auto encoding : {QStringConverter::Utf8, QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
-        if (const std::optional<QString> text = Decoded(bytes, encoding)) {
-            ReadText(*text, input);
+        if (ReadText(bytes, encoding, input))
             return true;
-        }
+        input.columns.clear();
     }
     error = QStringLiteral("the first line is not the export's header (or the file is not UTF-8 or UTF-16 text)");
     return false;

@@ -18,10 +18,13 @@ namespace {
 // far cells or inflating to a huge part is refused before it takes the
 // memory: the inflated size of a part, the cells holding anything in the
 // sheets read, the shared strings and the UTF-16 units of text kept.
-constexpr qint64 kMaxPartSize = qint64{128} << 20;
+// An export's sheet takes about 500 bytes a column: 32 MiB hold some
+// 60,000 columns, and a single text of that size still fits the memory a
+// small file may take.
+constexpr qint64 kMaxPartSize = qint64{32} << 20;
 constexpr qint64 kMaxCells = 1'000'000;
-constexpr qint64 kMaxSharedStrings = 1'000'000;
-constexpr qint64 kMaxTextUnits = qint64{32} << 20;
+constexpr qint64 kMaxSharedStrings = 250'000;
+constexpr qint64 kMaxTextUnits = qint64{16} << 20;
 // The grid limits of the format; past them a reference is damaged.
 constexpr qint64 kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
@@ -184,8 +187,10 @@ QString NumberText(const QString& stored)
             return stored;
     }
     QString integer = digits.left(std::max<qsizetype>(point, 0)).leftJustified(point, u'0');
-    const qsizetype first = integer.indexOf(QRegularExpression(QStringLiteral("[^0]")));
-    if (first < 0)
+    qsizetype first = 0;
+    while (first < integer.size() && integer[first] == u'0')
+        ++first;
+    if (first == integer.size())
         return QStringLiteral("0");
     integer.remove(0, first);
     return match.captured(1) == u"-" ? QStringLiteral("-") + integer : integer;

@@ -13,10 +13,46 @@
 
 #include <array>
 
+#include <zip.h>
+
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export.
 
 struct Exit { QStringList arguments; int status; QString error; };
+
+// An edited file as a spreadsheet or a person hands it back. `lines`: TSV
+// lines after the header, or a workbook's Columns rows as XML, then after a
+// line "Tables" its Tables rows (no such line: no Tables sheet). `base`:
+// TSV lines of the file given as "base.txt"; "self" names the file itself.
+struct Reading { QString kind; QStringList lines, base, options; int status; QString said, after; };
+
+// A workbook of the sheets Columns and, where given, Tables.
+static bool WriteBook(const QString& path, const QStringList& lines)
+{
+    const QByteArray main = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")";
+    const qsizetype split = lines.indexOf("Tables");
+    std::vector<QStringList> sheets{lines.mid(0, split)};
+    if (split >= 0)
+        sheets.push_back(lines.mid(split + 1));
+    QByteArray listed, relations;
+    int code = 0;
+    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    std::vector<QByteArray> parts;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        listed += "<sheet name=\"" + QByteArray(i ? "Tables" : "Columns") + "\" sheetId=\"" + n + "\" r:id=\"s" + n + "\"/>";
+        relations += "<Relationship Id=\"s" + n + "\" Target=\"s" + n + ".xml\"/>";
+        parts.push_back("<worksheet" + main + "><sheetData>" + sheets[i].join("").toUtf8() + "</sheetData></worksheet>");
+    }
+    parts.push_back("<workbook" + main + R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + listed + "</sheets></workbook>");
+    parts.push_back(R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + relations + "</Relationships>");
+    bool added = zip != nullptr;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const QByteArray name = i == sheets.size() ? "xl/workbook.xml" : i > sheets.size() ? "xl/_rels/workbook.xml.rels" : "xl/s" + QByteArray::number(i + 1) + ".xml";
+        added = added && zip_file_add(zip, name.constData(), zip_source_buffer(zip, parts[i].constData(), parts[i].size(), 0), 0) >= 0;
+    }
+    return added && zip_close(zip) == 0;
+}
 
 struct Ran {
     int status;
@@ -64,6 +100,7 @@ private slots:
     {
         m_admin.Query("drop database if exists vel_cli");
         m_admin.Query("drop database if exists vel_apply");
+        m_admin.Query("drop database if exists vel_read");
     }
 
     // The server from the history the window wrote, with its stored password:
@@ -305,6 +342,61 @@ private slots:
         QCOMPARE(velmora({"apply", "--base", "base.txt", "--force", "conflict.txt"}).status, 0);
         QCOMPARE(state(), after.replace("COMMENT '名称'", "COMMENT '名称2'"));
         QCOMPARE(velmora({"apply", "base.md"}).status, 2);
+    }
+
+    // Each fault of reading an edited file: what is written, named or refused.
+    void applyReading_data()
+    {
+        QTest::addColumn<Reading>("r");
+        // Text cells from column A on, then `last` as it stands.
+        const auto row = [](const QStringList& texts, const QString& last = {}) {
+            QString xml = "<row>";
+            for (const QString& text : texts)
+                xml += "<c t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+            return xml + last + "</row>";
+        };
+        const auto description = [](const QString& inner) { return "<c r=\"J\"" + inner + "</c>"; };
+        const QString header = row(kHeader.split('\t')), head = row({"Table", "Description"});
+        const QString was = "l1\r\nl2|b|c|x\r\ny";
+        QTest::newRow("tsv_quoted_break_tab") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\t\"new\nline\tq \"\"x\"\"\"", "r\ta\t\t\t\t\t\t\t\t\"l1\nl2\""}, {}, {}, 0, "", "l1\r\nl2|new\nline\tq \"x\"|c|x\r\ny"};
+        QTest::newRow("xlsx_formula_cached") << Reading{"xlsx", {header, row({"r", "b"}, description(R"( t="str"><f>"f"&amp;"v"</f><v>fv</v>)"))}, {}, {}, 1, "no Tables sheet: table descriptions not read", "l1\r\nl2|fv|c|x\r\ny"};
+        QTest::newRow("xlsx_formula_uncomputed") << Reading{"xlsx", {header, row({"r", "b"}, description("><f>1+1</f><v></v>")), "Tables", head, row({"r"}, R"(<c t="e"><v>#N/A</v></c>)")}, {}, {}, 1, "Columns row 2: the description cell holds a formula without a computed value", was};
+        QTest::newRow("xlsx_error_cell") << Reading{"xlsx", {header, row({"r", "c"}, description(R"( t="e"><v>#NAME?</v>)")), "Tables", head}, {}, {}, 1, "Columns row 2: the description cell holds the error #NAME?", was};
+        QTest::newRow("xlsx_line_breaks_lf") << Reading{"xlsx", {header, row({"r", "a", "", "", "", "", "", "", "", "l1\nl2"}), "Tables", head, row({"r", "x\ny"})}, {}, {}, 0, "", was};
+        QTest::newRow("xlsx_too_large") << Reading{"xlsx", {header, QString(33 << 20, ' ')}, {}, {}, 2, "larger than 32 MiB", was};
+        QTest::newRow("base_of_another_database") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {"zz\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "it is of another database", was};
+        QTest::newRow("base_sharing_under_half") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew", "r\tc\t\t\t\t\t\t\t\tc", "r\ta\t\t\t\t\t\t\t\tl1；l2"}, {"r\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "shares only 1 of the file's 3 lines", was};
+        QTest::newRow("force_without_base") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {}, {"--force"}, 2, "--force goes with --base", was};
+        QTest::newRow("own_tsv_as_base") << Reading{"export.txt", {}, {}, {"--base", "self"}, 0, "", was};
+        QTest::newRow("own_xlsx_as_base") << Reading{"export.xlsx", {}, {}, {"--base", "self"}, 0, "", was};
+    }
+    void applyReading()
+    {
+        QFETCH(Reading, r);
+        Run(m_admin, "drop database if exists vel_read");
+        Run(m_admin, "create database vel_read character set utf8mb4");
+        Run(m_admin, "create table vel_read.r (a int comment 'l1\\r\\nl2', b int comment 'b', c int comment 'c') comment 'x\\r\\ny'");
+        QStringList full = m_full;
+        full.last() = "vel_read";
+        QTemporaryDir folder;
+        const QString file = folder.filePath(r.kind.startsWith("export") ? r.kind : "edited." + r.kind);
+        if (r.kind.startsWith("export"))
+            QCOMPARE(Velmora(folder.path(), QStringList{"export", "-o", file} + full, Server().password).status, 0);
+        else if (r.kind == "xlsx")
+            QVERIFY(WriteBook(file, r.lines));
+        for (const auto& [path, lines] : {std::pair(r.kind == "tsv" ? file : QString(), r.lines), std::pair(folder.filePath("base.txt"), r.base)}) {
+            QFile text(path);
+            QVERIFY(path.isEmpty() || (text.open(QIODevice::WriteOnly) && text.write((QStringList{kHeader} + lines).join("\n").toUtf8()) > 0));
+        }
+        const Ran ran = Velmora(folder.path(), QStringList{"apply"} + r.options.replaceInStrings("self", file) + full + QStringList{file},
+                                Server().password);
+        QVERIFY2(ran.status == r.status && ran.err.contains(r.said), qPrintable(QString::number(ran.status) + ": " + ran.err));
+        Run(m_admin, "select column_comment from information_schema.columns where table_schema='vel_read' "
+                     "union all select table_comment from information_schema.tables where table_schema='vel_read'");
+        QStringList after;
+        for (int row = 0; row < m_admin.RowCount(); ++row)
+            after << FromMySql(m_admin.GetValue(row, 0));
+        QCOMPARE(after.join('|'), r.after);
     }
 };
 

@@ -229,7 +229,12 @@ private slots:
         // then read back.
         const SqlServerTable items{1, "sales", "Items"};
         const QString update = SqlServerColumnDescription(ExtendedPropertyProcedure("x"), "新", items, "sku");
+        // orders.id lists as none but has an empty property: updated, not added.
+        const SqlServerTable orders{1, "dbo", "orders"};
+        const QString emptyUpdated = SqlServerColumnDescription(ExtendedPropertyProcedure("x"), "编号", orders, "id");
         peer.SetRoute([&](const QString& sql, const QString& database) {
+            if (sql == SqlServerDescriptionCount(orders, "id"))
+                return TdsReply({"found"}, {{"1"}});
             if (sql == update)
                 return TdsReply();
             return sql == SqlServerDescriptionReadBack(items, "sku") ? TdsReply({"value"}, {{"新"}}) : listing(sql, database);
@@ -245,7 +250,8 @@ private slots:
                      applied.err.contains("line 3: orders.id failed: ") && applied.err.contains("refused"),
                  qPrintable(applied.err));
         const std::vector<TdsBatch> batches = peer.Batches();
-        QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == update; }), 1);
+        for (const QString& sent : {update, emptyUpdated})
+            QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == sent; }), 1);
     }
 
     // Export, edit as a spreadsheet saves it, preview, apply: exactly the

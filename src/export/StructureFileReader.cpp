@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kColumnFields = 10;
-constexpr int kTableFields = 2;
 
 bool IsLineEnd(QChar c)
 {
@@ -31,10 +30,25 @@ qsizetype PastLineEnd(QStringView text, qsizetype at)
     return at < text.size() && text[at] == u'\n' ? at + 1 : at;
 }
 
+// Whether a quoted field's text holds what can only be lines of the file:
+// a line with the TABs of a whole line of fields.
+bool HoldsLines(QStringView text)
+{
+    qsizetype tabs = 0;
+    for (const QChar c : text) {
+        if (IsLineEnd(c))
+            tabs = 0;
+        else if (c == u'\t' && ++tabs >= kColumnFields - 1)
+            return true;
+    }
+    return false;
+}
+
 // A field as spreadsheets quote it, starting at `at`: its text and where
 // it ends. Only a closing quote right before a TAB, a line end or the end
 // of the file closes it, so the export's own field that merely starts with
-// a quote is no quoted field.
+// a quote is no quoted field; nor is one that would take in whole lines of
+// the export after it.
 std::optional<std::pair<QString, qsizetype>> QuotedField(QStringView text, qsizetype at)
 {
     if (at >= text.size() || text[at] != u'"')
@@ -51,7 +65,7 @@ std::optional<std::pair<QString, qsizetype>> QuotedField(QStringView text, qsize
             continue;
         }
         const qsizetype end = quote + 1;
-        if (end < text.size() && text[end] != u'\t' && !IsLineEnd(text[end]))
+        if ((end < text.size() && text[end] != u'\t' && !IsLineEnd(text[end])) || HoldsLines(meant))
             return std::nullopt;
         return std::pair(meant, end);
     }

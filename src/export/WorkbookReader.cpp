@@ -16,8 +16,8 @@ namespace {
 
 // What a sane structure file stays under, so that a small archive naming
 // far cells or inflating to a huge part is refused before it takes the
-// memory: the inflated size of a part, the cells holding anything in the
-// sheets read, the shared strings and the UTF-16 units of text kept.
+// memory or the time: the inflated size of a part, the cells of the sheets
+// read, the shared strings and the UTF-16 units of text kept.
 // An export's sheet takes about 500 bytes a column: 32 MiB hold some
 // 60,000 columns, and a single text of that size still fits the memory a
 // small file may take.
@@ -38,7 +38,7 @@ struct Budget {
         cells += cellCount;
         units += unitCount;
         if (cells > kMaxCells)
-            error = QStringLiteral("more than %L1 cells hold text").arg(kMaxCells);
+            error = QStringLiteral("more than %L1 cells").arg(kMaxCells);
         else if (units > kMaxTextUnits)
             error = QStringLiteral("more than %L1 characters of text").arg(kMaxTextUnits);
         else
@@ -175,6 +175,10 @@ QString Unescape(const QString& text)
 // numbers stay as stored.
 QString NumberText(const QString& stored)
 {
+    // The common case, a plain integer, needs no pattern.
+    if (!stored.isEmpty() && stored.front() != u'0' &&
+        std::all_of(stored.begin(), stored.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return stored;
     static const QRegularExpression pattern(QStringLiteral(R"(^([+-]?)(\d*)(?:\.(\d*))?(?:[eE]([+-]?\d{1,3}))?$)"));
     const QRegularExpressionMatch match = pattern.match(stored);
     const QString whole = match.captured(2);
@@ -329,13 +333,14 @@ bool ReadSheet(CPart& part, const QString& entry, const std::vector<QString>& sh
                 error = QStringLiteral("%1: %2").arg(entry, error);
                 return false;
             }
-            if (value.isEmpty() && fault.isEmpty())
-                continue;
+            // Empty cells count too: reading them takes the time.
             const bool kept = column < columns;
             if (!budget.Take(1, kept ? value.size() : 0, error)) {
                 error = QStringLiteral("%1: %2").arg(entry, error);
                 return false;
             }
+            if (value.isEmpty() && fault.isEmpty())
+                continue;
             if (rows.empty() || rows.back().number != row)
                 rows.push_back({row, {}, {}, 0});
             WorkbookRow& cells = rows.back();

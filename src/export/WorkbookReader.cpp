@@ -16,13 +16,14 @@ namespace {
 
 // What a sane structure file stays under, so that a small archive naming
 // far cells or inflating to a huge part is refused before it takes the
-// memory or the time: the inflated size of a part, the cells of the sheets
-// read, the shared strings and the UTF-16 units of text kept.
+// memory or the time: the inflated size of a part, the cells, rows and
+// other elements of the sheets read, the shared strings and the UTF-16
+// units of text kept.
 // An export's sheet takes about 500 bytes a column: 32 MiB hold some
 // 60,000 columns, and a single text of that size still fits the memory a
 // small file may take.
 constexpr qint64 kMaxPartSize = qint64{32} << 20;
-constexpr qint64 kMaxCells = 1'000'000;
+constexpr qint64 kMaxElements = 1'000'000;
 constexpr qint64 kMaxSharedStrings = 250'000;
 constexpr qint64 kMaxTextUnits = qint64{16} << 20;
 // The grid limits of the format; past them a reference is damaged.
@@ -30,15 +31,15 @@ constexpr qint64 kMaxRows = 1048576;
 constexpr int kMaxColumns = 16384;
 
 struct Budget {
-    qint64 cells = 0;
+    qint64 elements = 0;
     qint64 units = 0;
 
-    bool Take(qint64 cellCount, qint64 unitCount, QString& error)
+    bool Take(qint64 elementCount, qint64 unitCount, QString& error)
     {
-        cells += cellCount;
+        elements += elementCount;
         units += unitCount;
-        if (cells > kMaxCells)
-            error = QStringLiteral("more than %L1 cells").arg(kMaxCells);
+        if (elements > kMaxElements)
+            error = QStringLiteral("more than %L1 cells and rows").arg(kMaxElements);
         else if (units > kMaxTextUnits)
             error = QStringLiteral("more than %L1 characters of text").arg(kMaxTextUnits);
         else
@@ -309,6 +310,11 @@ bool ReadSheet(CPart& part, const QString& entry, const std::vector<QString>& sh
             inData = false;
         if (token != QXmlStreamReader::StartElement)
             continue;
+        // Every element counts, a cell as one: reading them takes the time.
+        if (!budget.Take(1, 0, error)) {
+            error = QStringLiteral("%1: %2").arg(entry, error);
+            return false;
+        }
         if (xml.name() == u"sheetData") {
             inData = true;
         } else if (inData && xml.name() == u"row") {
@@ -333,9 +339,8 @@ bool ReadSheet(CPart& part, const QString& entry, const std::vector<QString>& sh
                 error = QStringLiteral("%1: %2").arg(entry, error);
                 return false;
             }
-            // Empty cells count too: reading them takes the time.
             const bool kept = column < columns;
-            if (!budget.Take(1, kept ? value.size() : 0, error)) {
+            if (!budget.Take(0, kept ? value.size() : 0, error)) {
                 error = QStringLiteral("%1: %2").arg(entry, error);
                 return false;
             }

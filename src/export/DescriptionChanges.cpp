@@ -90,7 +90,7 @@ QHash<Key, FileEntry> Entries(const StructureInput& input, QStringList* unusable
             return;
         }
         const Key key{row.fields.value(0), tableSheet ? QString() : row.fields.value(kColumnName)};
-        const QString& meant = row.fields.value(description);
+        const QString meant = row.fields.value(description);
         const QString written = row.written.value(description, meant);
         FieldText text{written, written == meant ? std::nullopt : std::optional(meant)};
         entries.insert(key, {place, text, order++});

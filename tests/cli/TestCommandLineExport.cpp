@@ -363,9 +363,10 @@ private slots:
         };
         const auto description = [](const QString& inner) { return "<c r=\"J\"" + inner + "</c>"; };
         const QString header = row(kHeader.split('\t')), head = row({"Table", "Description"});
-        const QString was = "l1\r\nl2|b|c|x\r\ny";
-        QTest::newRow("tsv_quoted_break_tab") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\t\"new\nline\tq \"\"x\"\"\"", "r\ta\t\t\t\t\t\t\t\t\"l1\nl2\""}, {}, {}, 0, "", "l1\r\nl2|new\nline\tq \"x\"|c|x\r\ny"};
-        QTest::newRow("xlsx_formula_cached") << Reading{"xlsx", {header, row({"r", "b"}, description(R"( t="str"><f>"f"&amp;"v"</f><v>fv</v>)"))}, {}, {}, 1, "no Tables sheet: table descriptions not read", "l1\r\nl2|fv|c|x\r\ny"};
+        // b and c: the export's own fields that start and end with a quote.
+        const QString was = "l1\r\nl2|\"b|c\"|x\r\ny";
+        QTest::newRow("tsv_quoted_break_tab") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\t\"new\nline\tq \"\"x\"\"\"", "r\ta\t\t\t\t\t\t\t\t\"l1\nl2\""}, {}, {}, 0, "", "l1\r\nl2|new\nline\tq \"x\"|c\"|x\r\ny"};
+        QTest::newRow("xlsx_formula_cached") << Reading{"xlsx", {header, row({"r", "b"}, description(R"( t="str"><f>"f"&amp;"v"</f><v>fv</v>)"))}, {}, {}, 1, "no Tables sheet: table descriptions not read", "l1\r\nl2|fv|c\"|x\r\ny"};
         QTest::newRow("xlsx_formula_uncomputed") << Reading{"xlsx", {header, row({"r", "b"}, description("><f>1+1</f><v></v>")), "Tables", head, row({"r"}, R"(<c t="e"><v>#N/A</v></c>)")}, {}, {}, 1, "Columns row 2: the description cell holds a formula without a computed value", was};
         QTest::newRow("xlsx_error_cell") << Reading{"xlsx", {header, row({"r", "c"}, description(R"( t="e"><v>#NAME?</v>)")), "Tables", head}, {}, {}, 1, "Columns row 2: the description cell holds the error #NAME?", was};
         QTest::newRow("xlsx_line_breaks_lf") << Reading{"xlsx", {header, row({"r", "a", "", "", "", "", "", "", "", "l1\nl2"}), "Tables", head, row({"r", "x\ny"})}, {}, {}, 0, "", was};
@@ -373,6 +374,7 @@ private slots:
         QTest::newRow("base_of_another_database") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {"zz\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "it is of another database", was};
         QTest::newRow("base_sharing_under_half") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew", "r\tc\t\t\t\t\t\t\t\tc", "r\ta\t\t\t\t\t\t\t\tl1；l2"}, {"r\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "shares only 1 of the file's 3 lines", was};
         QTest::newRow("force_without_base") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {}, {"--force"}, 2, "--force goes with --base", was};
+        QTest::newRow("own_tsv") << Reading{"export.txt", {}, {}, {}, 0, "", was};
         QTest::newRow("own_tsv_as_base") << Reading{"export.txt", {}, {}, {"--base", "self"}, 0, "", was};
         QTest::newRow("own_xlsx_as_base") << Reading{"export.xlsx", {}, {}, {"--base", "self"}, 0, "", was};
     }
@@ -381,7 +383,7 @@ private slots:
         QFETCH(Reading, r);
         Run(m_admin, "drop database if exists vel_read");
         Run(m_admin, "create database vel_read character set utf8mb4");
-        Run(m_admin, "create table vel_read.r (a int comment 'l1\\r\\nl2', b int comment 'b', c int comment 'c') comment 'x\\r\\ny'");
+        Run(m_admin, "create table vel_read.r (a int comment 'l1\\r\\nl2', b int comment '\"b', c int comment 'c\"') comment 'x\\r\\ny'");
         QStringList full = m_full;
         full.last() = "vel_read";
         QTemporaryDir folder;

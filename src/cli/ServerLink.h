@@ -42,8 +42,8 @@ public:
     // False with Error() when the server cannot be reached.
     bool Open(const ServerAddress& address, const QString& database);
     // The tables as the window lists them, sorted as it sorts them, with
-    // their descriptions (no columns yet); a MySQL listing without them is
-    // quicker.
+    // their descriptions (no columns yet) and views marked; a MySQL listing
+    // without descriptions is quicker.
     bool ListTables(std::vector<DocumentedTable>& tables, bool descriptions = true);
     // The export loop of the window over this connection.
     void Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports);
@@ -55,6 +55,9 @@ public:
     QString Error() const { return m_error; }
 
 private:
+    // The MySQL client's last error.
+    QString MySqlError() const;
+
     DbKind m_kind = 2;
     QString m_database;
     QString m_error;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "export/DocumentedTable.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,14 +16,31 @@ struct TableColumns {
     bool failed = false;
 };
 
-// A table has at least one column, so a column statement that gives none
-// means the table is gone (or out of the user's sight): the export says so
-// instead of writing it empty.
-QString MissingTableMessage(const QString& table);
+// Why tables could not be read, as facts each side words in its own
+// language. A table has at least one column, so a column statement that
+// gives none means the table is gone (or out of the user's sight): the
+// export says so instead of writing it empty.
+struct ExportProblem {
+    enum Kind { QueryFailed, NoColumns };
+    Kind kind = QueryFailed;
+    QString table;     // empty for a statement over a chunk of tables
+    bool mysql = true;
+    unsigned code = 0; // MySQL's error number
+    QString text;      // the server's or the driver's words
+};
+
+// The window's message: "查询失败...\n%d : %s" on MySQL, the driver's text
+// on SQL Server, or the table that has gone.
+QString WindowMessage(const ExportProblem& problem);
+
+// Marks the views among the tables and drops the "VIEW" MySQL gives as
+// their comment; false, with the tables as they were, when the server
+// cannot say which they are.
+bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables);
 
 struct ColumnReading {
     std::vector<TableColumns> tables; // one per table asked for, same order
-    QStringList errors;               // once per failed statement or missing table
+    std::vector<ExportProblem> problems; // once per failed statement or missing table
     bool linkLost = false;            // no later statement on this connection can work
 };
 

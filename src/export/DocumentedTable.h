@@ -54,7 +54,7 @@ QString HeadingAnchor(const QString& heading, QStringList& used);
 QString MarkdownText(const QString& text);
 
 // The workbook: the structure file's rows on the first sheet, the tables
-// and their descriptions on the second, the views' names on the third,
+// and their descriptions on the second, the views' names (if any) on a third,
 // every cell a text. Written to the opened output, which the caller
 // commits; false with `error` otherwise.
 bool WriteWorkbook(COutputFile& output, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error);

@@ -60,7 +60,7 @@ QString MarkdownText(const QString& text)
     for (qsizetype i = 0; i < blanks; ++i)
         lead += out[i] == u' ' ? QStringLiteral("&#32;") : QStringLiteral("&#9;");
     out.replace(0, blanks, lead);
-    static const QRegularExpression ordered(QStringLiteral("^\\d{1,9}(?=[.)])"));
+    static const QRegularExpression ordered(QStringLiteral("^\\d{1,9}(?=[.)](?:[ \t]|$))"));
     const QRegularExpressionMatch number = ordered.match(out);
     if (number.hasMatch())
         out.insert(number.capturedEnd(), u'\\');

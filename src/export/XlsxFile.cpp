@@ -10,6 +10,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -89,10 +90,14 @@ bool WriteWorkbook(COutputFile& output, const std::vector<DocumentedTable>& tabl
     format_set_bold(bold);
     CSheet columns(book, "Columns");
     CSheet described(book, "Tables");
-    CSheet views(book, "Views");
+    // Only a database with views gets their sheet.
+    const bool anyView = std::any_of(tables.begin(), tables.end(), [](const DocumentedTable& t) { return t.view; });
+    std::optional<CSheet> views;
+    if (anyView)
+        views.emplace(book, "Views");
     bool written = columns.Row(0, StructureHeader(), bold) &&
         described.Row(0, {QStringLiteral("Table"), QStringLiteral("Description")}, bold) &&
-        views.Row(0, {QStringLiteral("View")}, bold);
+        (!views || views->Row(0, {QStringLiteral("View")}, bold));
     lxw_row_t row = 1;
     lxw_row_t tableRow = 1;
     lxw_row_t viewRow = 1;
@@ -101,13 +106,14 @@ bool WriteWorkbook(COutputFile& output, const std::vector<DocumentedTable>& tabl
             written = written && columns.Row(row++, StructureLine(table.name, values, kind).split(u'\t'));
         // A view holds no description of its own: only tables are there to describe.
         if (table.view)
-            written = written && views.Row(viewRow++, {table.name});
+            written = written && views->Row(viewRow++, {table.name});
         else
             written = written && described.Row(tableRow++, {table.name, table.description});
     }
     columns.Finish();
     described.Finish();
-    views.Finish();
+    if (views)
+        views->Finish();
     const lxw_error closed = workbook_close(book);
     if (!written || closed != LXW_NO_ERROR) {
         error = written ? QString::fromUtf8(lxw_strerror(closed)) : QStringLiteral("a cell could not be written");

@@ -115,16 +115,19 @@ public:
         if (m_shown)
             std::fprintf(stderr, "\r%lld/%lld tables", static_cast<long long>(m_done), static_cast<long long>(m_total));
     }
+    // A message on a line of its own, below the count.
+    void Complain(const QString& text) const
+    {
+        if (m_shown && m_done > 0)
+            std::fputs("\n", stderr);
+        ::Complain(text);
+    }
 
 private:
     qsizetype m_total;
     qsizetype m_done = 0;
     bool m_shown;
 };
-
-} // namespace
-
-namespace {
 
 // The first reason standard output could not be written.
 int g_outputError = 0;
@@ -235,7 +238,7 @@ ExportOutcome Read(ReadRun& run, CTableSink& sink)
         (listed.contains(table) ? known : outcome.notWritten).append(table);
     CProgress progress(known.size());
     run.link.Export(known, sink, outcome,
-                    {[](const ExportProblem& problem) { Complain(EnglishReason(problem)); },
+                    {[&](const ExportProblem& problem) { progress.Complain(EnglishReason(problem)); },
                      [&](const std::vector<qsizetype>& written) { progress.Add(qsizetype(written.size())); }});
     return outcome;
 }

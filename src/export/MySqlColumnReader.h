@@ -39,9 +39,9 @@ QString WindowMessage(const ExportProblem& problem);
 bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables);
 
 struct ColumnReading {
-    std::vector<TableColumns> tables; // one per table asked for, same order
+    std::vector<TableColumns> tables;    // one per table asked for, same order
     std::vector<ExportProblem> problems; // once per failed statement or missing table
-    bool linkLost = false;            // no later statement on this connection can work
+    bool linkLost = false;               // no later statement on this connection can work
 };
 
 // Reads the columns of the given tables of one database over an open

@@ -55,13 +55,6 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
 
 } // namespace
 
-QString WindowMessage(const ExportProblem& problem)
-{
-    if (problem.kind == ExportProblem::NoColumns)
-        return QStringLiteral("未查询到表 %1 的字段，该表可能已被删除。").arg(problem.table);
-    return problem.mysql ? QStringLiteral("查询失败...\n%1 : %2").arg(problem.code).arg(problem.text) : problem.text;
-}
-
 bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables)
 {
     const CatalogRows views = QueryMySqlRows(client, BuildMySqlViewNames(database, client.NoBackslashEscapes()), 1);

@@ -43,6 +43,13 @@ bool ExportSqlServerTable(COdbcRecordset& recordset, COdbcConnection& connection
 
 } // namespace
 
+QString WindowMessage(const ExportProblem& problem)
+{
+    if (problem.kind == ExportProblem::NoColumns)
+        return QStringLiteral("未查询到表 %1 的字段，该表可能已被删除。").arg(problem.table);
+    return problem.mysql ? QStringLiteral("查询失败...\n%1 : %2").arg(problem.code).arg(problem.text) : problem.text;
+}
+
 void ExportMySqlTables(CMySqlClient& client, const QString& database, const QStringList& tables, qsizetype chunk,
                        CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports)
 {

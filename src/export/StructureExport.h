@@ -2,7 +2,7 @@
 
 #include "common/DbKind.h"
 #include "edit/DescriptionStatements.h"
-#include "export/MySqlColumnReader.h"
+#include "export/ExportProblem.h"
 #include "export/TableSink.h"
 
 #include <QString>

@@ -182,7 +182,7 @@ private slots:
         reader.setStandardOutputFile(at + "read");
         reader.start("cat", {at + "fifo"});
         QCOMPARE(velmora({"-o", "fifo"}).status, 0);
-        QVERIFY(reader.waitForFinished(60000));
+        QVERIFY(reader.waitForFinished(20000));
         QVERIFY(!QFileInfo(at + "fifo").isFile());
         QCOMPARE(content(at + "read"), expected);
 

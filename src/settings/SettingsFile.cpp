@@ -126,7 +126,8 @@ QString OneLine(QString text)
 }
 
 // The file holds passwords in a scramble anyone can reverse: a new one is
-// its owner's alone, and a stored password takes the rights of others.
+// its owner's alone, and storing a password takes away the rights of the
+// group and of others.
 mode_t KeptMode(const struct stat* existing, bool secret)
 {
     const mode_t mode = existing ? existing->st_mode & 07777 : 0600;

@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/SchemaApp.h"
 #include "cli/Cli.h"
+#include "settings/SettingsFolder.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,5 @@
 #include "cli/Cli.h"
 
-#include "app/CommandLine.h"
 #include "cli/CliCommon.h"
 #include "export/Coverage.h"
 #include "export/ExportTarget.h"

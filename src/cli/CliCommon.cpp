@@ -1,7 +1,7 @@
 #include "cli/CliCommon.h"
 
-#include "app/CommandLine.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsFolder.h"
 
 #include <QSet>
 
@@ -176,7 +176,7 @@ void Complain(const QString& text)
 
 ServerAddress ServerOptions::Address(const QCommandLineParser& parser) const
 {
-    const QString settings = parser.isSet(userSettings) ? UserSettingsFolder() + QStringLiteral("/Pell.ini")
+    const QString settings = parser.isSet(userSettings) ? UserSettingsFile()
                                                         : CSettingsFile().FullPath(QStringLiteral("Pell.ini"));
     if (!parser.isSet(kind)) {
         if (!parser.isSet(server))

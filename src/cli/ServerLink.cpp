@@ -8,10 +8,7 @@
 #include "db/OdbcRecordset.h"
 #include "db/SqlServerConnectionString.h"
 #include "export/MySqlColumnReader.h"
-#include "settings/IniDocument.h"
-#include "settings/PasswordCodec.h"
-
-#include <QFile>
+#include "settings/StoredServer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,27 +25,12 @@ std::uint32_t PortNumber(const QString& text)
 
 std::optional<ServerAddress> ServerFromHistory(const QString& settingsPath, const QString& server)
 {
-    QFile file(settingsPath);
-    if (!file.open(QIODevice::ReadOnly))
+    const CSettingsFile settings;
+    const std::optional<QString> known = FindInHistory(settings, settingsPath, server);
+    if (!known)
         return std::nullopt;
-    const CIniDocument ini = CIniDocument::FromBytes(file.readAll());
-    const auto value = [&](const QString& section, const QString& key) {
-        return ini.Value(section, key).value_or(QString());
-    };
-    for (int n = 1;; ++n) {
-        const QString known = value(QStringLiteral("Database"), QStringLiteral("Server%1").arg(n));
-        if (known.isEmpty())
-            return std::nullopt;
-        if (known.compare(server, Qt::CaseInsensitive) != 0)
-            continue;
-        ServerAddress address;
-        address.host = known;
-        address.mysql = value(known, QStringLiteral("Type")).compare(u"MySQL", Qt::CaseInsensitive) == 0;
-        address.port = value(known, QStringLiteral("Port"));
-        address.user = value(known, QStringLiteral("User"));
-        address.password = CPasswordCodec().Decode(value(known, QStringLiteral("Pass")), CPasswordCodec::kSeed);
-        return address;
-    }
+    const StoredServer stored = ReadStoredServer(settings, settingsPath, *known, false);
+    return ServerAddress{stored.IsMySql(), *known, stored.port, stored.user, stored.password};
 }
 
 CServerLink::CServerLink() = default;

@@ -28,8 +28,9 @@ struct ServerAddress {
     QString password;
 };
 
-// The history entry of the server in the settings file, read without
-// writing to it; nullopt when the history does not name it.
+// The history entry of the server in the settings file, read as the window
+// reads it but without writing to it; nullopt when the history does not
+// name it.
 std::optional<ServerAddress> ServerFromHistory(const QString& settingsPath, const QString& server);
 
 // One open connection to one database, and what the window reads over it.

@@ -3,6 +3,7 @@
 
 #include "catalog/CatalogQuery.h"
 #include "edit/DescriptionStatements.h"
+#include "settings/PasswordCodec.h"
 #include "support/TdsPeer.h"
 
 #include <QJsonDocument>
@@ -67,6 +68,7 @@ private slots:
     {
         m_admin.Query("drop database if exists vel_cli");
         m_admin.Query("drop database if exists vel_apply");
+        m_admin.Query("drop user if exists vel_pw");
     }
 
     // The server from the history the window wrote, with its stored password:
@@ -105,6 +107,27 @@ private slots:
             QVERIFY(python.waitForFinished(60000));
             QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n'), expected);
         }
+    }
+
+    // A history written by hand, its values quoted as the window takes them,
+    // with a password beyond Latin-1: read as the window reads it, and the
+    // file left as it was.
+    void historyReadAsTheWindow()
+    {
+        const QString password = "密码Łódź€😀";
+        Run(m_admin, "create or replace user vel_pw identified by '" + password + "'");
+        Run(m_admin, "grant select on vel_cli.* to vel_pw");
+        QTemporaryDir folder;
+        const QString host = Server().host;
+        const QByteArray ini = ("[Database]\nServer1=\"" + host + "\"\n[" + host + "]\nType=\"MySQL\"\nPort='" +
+                                Server().port + "'\nUser=\"vel_pw\"\nPass=\"" +
+                                CPasswordCodec().Encode(password, CPasswordCodec::kSeed) + "\"\n").toUtf8();
+        QFile file(folder.filePath("Pell.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
+        file.close();
+        const Ran ran = Velmora(folder.path(), {"coverage", "--server", host, "--database", "vel_cli"});
+        QVERIFY2(ran.status == 0, qPrintable(ran.err));
+        QCOMPARE(ReadAll(file.fileName()), ini);
     }
 
     // What the two subcommands print for a server given in full.

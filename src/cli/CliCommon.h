@@ -12,11 +12,15 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 constexpr int kFailureStatus = 1;
 
+// Failures to write standard output are kept for StandardOutputError.
 void Print(FILE* stream, const QString& text);
+// Flushes standard output; the reason when anything written to it was lost.
+std::optional<QString> StandardOutputError();
 // "velmora: <text>" on standard error.
 void Complain(const QString& text);
 
@@ -73,7 +77,10 @@ bool Connect(ReadRun& run, const ServerAddress& address, const QString& database
 ExportOutcome Read(ReadRun& run, CTableSink& sink);
 // The descriptions of the listing go to the tables read.
 void Describe(const ReadRun& run, std::vector<DocumentedTable>& tables);
-void ReportNotWritten(const ExportOutcome& outcome);
+// The loop's reason for tables it could not read, in English.
+QString EnglishReason(const ExportProblem& problem);
+// Names the tables not read, and the file (`path`) that could not be written.
+void ReportNotWritten(const ExportOutcome& outcome, const QString& path = {});
 
 int ExportCommand(const QStringList& arguments);
 int CoverageCommand(const QStringList& arguments);

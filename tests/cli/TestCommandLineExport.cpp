@@ -3,6 +3,7 @@
 
 #include "catalog/CatalogQuery.h"
 #include "edit/DescriptionStatements.h"
+#include "settings/PasswordCodec.h"
 #include "support/TdsPeer.h"
 
 #include <QJsonDocument>
@@ -13,6 +14,7 @@
 
 #include <array>
 
+#include <sys/stat.h>
 #include <zip.h>
 
 // The subcommands as a user runs them: the real program without a display,
@@ -93,6 +95,7 @@ private slots:
                      " code varchar(8) not null default '00000007') comment 'Pipes | and\\nbreaks <b>'");
         Run(m_admin, "create table vel_cli.alpha (e varchar(5) default '1e5', f varchar(5) default '=1+1',"
                      " g decimal(4,2) default 0.00, t varchar(5) default 'TRUE')");
+        Run(m_admin, "create view vel_cli.v as select id from vel_cli.Zeta");
         m_full = {"--kind", "mysql", "--server", Server().host, "--port", Server().port, "--user", Server().user,
                   "--database", "vel_cli"};
     }
@@ -101,6 +104,7 @@ private slots:
         m_admin.Query("drop database if exists vel_cli");
         m_admin.Query("drop database if exists vel_apply");
         m_admin.Query("drop database if exists vel_read");
+        m_admin.Query("drop user if exists vel_pw");
     }
 
     // The server from the history the window wrote, with its stored password:
@@ -126,15 +130,40 @@ private slots:
         QStringList expected = QString(QStringDecoder(QStringDecoder::Utf16LE)(ReadAll(windowFile).mid(2))).split("\r\n");
         for (QString& line : expected)
             line.replace(QRegularExpression("([^\t]+)"), "s:\\1");
+        // The view has no "VIEW" description: it is named on a sheet of its own.
+        expected.removeLast();
+        expected << "s:Table\ts:Description" << "s:alpha\t" << "s:Zeta\ts:Pipes | and" << "breaks <b>" << "s:View" << "s:v" << "";
         for (const char* book : {"cli.xlsx", "window.xlsx"}) {
             QProcess python; // the system's, with python3-openpyxl
             python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\n"
-                                       "for r in openpyxl.load_workbook(sys.argv[1])['Columns'].iter_rows():\n"
-                                       " print('\\t'.join('' if c.value is None else c.data_type+':'+c.value for c in r))",
+                                       "for s in openpyxl.load_workbook(sys.argv[1]):\n"
+                                       " for r in s.iter_rows():\n"
+                                       "  print('\\t'.join('' if c.value is None else c.data_type+':'+c.value for c in r))",
                                  w.folder.filePath(book)});
             QVERIFY(python.waitForFinished(60000));
             QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n'), expected);
         }
+    }
+
+    // A history written by hand, its values quoted as the window takes them,
+    // with a password beyond Latin-1: read as the window reads it, and the
+    // file left as it was.
+    void historyReadAsTheWindow()
+    {
+        const QString password = "密码Łódź€😀";
+        Run(m_admin, "create or replace user vel_pw identified by '" + password + "'");
+        Run(m_admin, "grant select on vel_cli.* to vel_pw");
+        QTemporaryDir folder;
+        const QString host = Server().host;
+        const QByteArray ini = ("[Database]\nServer1=\"" + host + "\"\n[" + host + "]\nType=\"MySQL\"\nPort='" +
+                                Server().port + "'\nUser=\"vel_pw\"\nPass=\"" +
+                                CPasswordCodec().Encode(password, CPasswordCodec::kSeed) + "\"\n").toUtf8();
+        QFile file(folder.filePath("Pell.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
+        file.close();
+        const Ran ran = Velmora(folder.path(), {"coverage", "--server", host, "--database", "vel_cli"});
+        QVERIFY2(ran.status == 0, qPrintable(ran.err));
+        QCOMPARE(ReadAll(file.fileName()), ini);
     }
 
     // What the two subcommands print for a server given in full.
@@ -146,21 +175,80 @@ private slots:
         const QString head = "| Column | Type | Length | Scale | Nullable | Primary key | Auto increment | Default | "
                              "Description |\n" + rule;
         QCOMPARE(QString::fromUtf8(md.out),
-                 "# vel\\_cli\n\n## Contents\n\n- [alpha](#alpha)\n- [Zeta](#zeta)\n\n## alpha\n\n" + head +
+                 "# vel\\_cli\n\n## Contents\n\n- [alpha](#alpha)\n- [v](#v) (view)\n- [Zeta](#zeta)\n\n## alpha\n\n" + head +
                      "| e | varchar | 5 |  | √ |  |  | '1e5' |  |\n| f | varchar | 5 |  | √ |  |  | '=1+1' |  |\n"
                      "| g | decimal | 4 | 2 | √ |  |  | 0.00 |  |\n| t | varchar | 5 |  | √ |  |  | 'TRUE' |  |\n"
+                     "\n## v\n\n*View*\n\n" + head + "| id | int | 10 | 0 |  |  |  | 0 | a\\\\b |\n"
                      "\n## Zeta\n\nPipes \\| and<br>breaks &lt;b&gt;\n\n" + head +
                      "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n");
         const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
         QCOMPARE(text.status, 0);
         for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
-                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
+                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n",
+                                 "\nv\tview\n"})
             QVERIFY2(text.out.contains(line), line);
         const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
                                  Server().password);
         const QJsonObject root = QJsonDocument::fromJson(json.out).object();
         QCOMPARE(root["describedColumns"].toInt(), 1);
         QCOMPARE(root["tablePercent"].toDouble(), 50.0);
+        QCOMPARE(root["views"].toInt(), 1);
+    }
+
+    // What -o names is written, never replaced: a link stays a link and its
+    // file gets the whole export; a FIFO's reader gets it. A full device or
+    // standard output fails, naming it and why.
+    void outputTargets_data()
+    {
+        QTest::addColumn<QString>("format");
+        for (const char* format : {"tsv", "md", "xlsx"})
+            QTest::newRow(format) << format;
+    }
+    void outputTargets()
+    {
+        QFETCH(QString, format);
+        QTemporaryDir folder;
+        const QString at = folder.path() + '/';
+        const auto velmora = [&](const QStringList& arguments, const QString& out = {}) {
+            QProcess shell; // standard output redirected, as a user does
+            shell.setWorkingDirectory(folder.path());
+            shell.setProcessEnvironment([] { auto env = QProcessEnvironment::systemEnvironment();
+                                              env.insert("VELMORA_PASSWORD", Server().password); return env; }());
+            if (!out.isEmpty())
+                shell.setStandardOutputFile(out);
+            shell.start(VELMORA_PROGRAM, QStringList{"export", "--format", format} + arguments + m_full);
+            shell.waitForFinished(60000);
+            return Ran{shell.exitCode(), {}, QString::fromUtf8(shell.readAllStandardError())};
+        };
+        // A workbook's sheets, without the time it was made.
+        const auto content = [&](const QString& path) {
+            QProcess unzip;
+            unzip.start("unzip", {"-p", path, "xl/worksheets/*"});
+            unzip.waitForFinished(60000);
+            return format == "xlsx" ? unzip.readAllStandardOutput() : ReadAll(path);
+        };
+        QCOMPARE(velmora({"-o", "plain"}).status, 0);
+        const QByteArray expected = content(at + "plain");
+        QVERIFY(expected.size() > 500);
+
+        QVERIFY(QDir(at).mkdir("real") && QFile::copy(at + "plain", at + "real/old") && QFile::link("real/old", at + "link"));
+        QCOMPARE(velmora({"-o", "link"}).status, 0);
+        QVERIFY(QFileInfo(at + "link").isSymLink());
+        QCOMPARE(content(at + "real/old"), expected);
+
+        QCOMPARE(mkfifo(QFile::encodeName(at + "fifo").constData(), 0600), 0);
+        QProcess reader;
+        reader.setStandardOutputFile(at + "read");
+        reader.start("cat", {at + "fifo"});
+        QCOMPARE(velmora({"-o", "fifo"}).status, 0);
+        QVERIFY(reader.waitForFinished(20000));
+        QVERIFY(!QFileInfo(at + "fifo").isFile());
+        QCOMPARE(content(at + "read"), expected);
+
+        const bool toStandardOutput = format == "md";
+        const Ran full = toStandardOutput ? velmora({}, "/dev/full") : velmora({"-o", "/dev/full"});
+        QVERIFY2(full.status == 1 && full.err.contains((toStandardOutput ? "standard output" : "/dev/full") +
+                                                       QString(": No space left on device")), qPrintable(full.err));
     }
 
     void exitStatus_data()
@@ -180,6 +268,15 @@ private slots:
         QTest::newRow("below") << Exit{QStringList{"coverage", "--min", "17"} + full, 1, "below 17%"};
         QTest::newRow("no file") << Exit{QStringList{"apply"} + full, 2, "name the file to apply"};
         QTest::newRow("help") << Exit{{"apply", "--help"}, 0, ""};
+        for (const char* port : {"89842", "24306abc", "abc", "0"}) {
+            QStringList badPort = full;
+            badPort[5] = port;
+            QTest::addRow("port %s", port) << Exit{QStringList{"export"} + badPort, 2, "--port is a number from 1 to 65535"};
+        }
+        QTest::newRow("min nan") << Exit{QStringList{"coverage", "--min", "nan"} + full, 2, "--min is a percentage"};
+        QTest::newRow("settings first") << Exit{QStringList{"--user-settings", "coverage"} + full, 0, ""};
+        QTest::newRow("version first") << Exit{QStringList{"-v", "export"} + full, 2, "'-v' goes after the command"};
+        QTest::newRow("table twice") << Exit{QStringList{"export", "--table", "alpha", "--table", "alpha", "-o", "x.md"} + full, 0, ""};
     }
     void exitStatus()
     {
@@ -190,8 +287,8 @@ private slots:
         QVERIFY2(ran.status == status && (error.isEmpty() ? ran.err.isEmpty() : ran.err.contains(error)),
                  qPrintable(QString::number(ran.status) + ": " + ran.err));
         // A failed table leaves the others written; nothing half-made stays.
-        if (arguments.contains("gone"))
-            QVERIFY(ReadAll(folder.filePath("x.md")).contains("## alpha"));
+        if (arguments.contains("x.md"))
+            QCOMPARE(ReadAll(folder.filePath("x.md")).count("## alpha"), 1);
         if (arguments.contains("--help"))
             QVERIFY2(ran.out.startsWith("Usage: velmora apply [options] FILE\n"), ran.out);
     }
@@ -221,7 +318,8 @@ private slots:
                                                 QString::number(peer.Port()), "--user", "sa", "--database", "Sales",
                                                 "-o", "s.txt"}, "pw");
         QCOMPARE(ran.status, 1);
-        QVERIFY2(ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
+        QVERIFY2(ran.err.contains("the column query of table 'Gone' failed: ") &&
+                     ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
         QCOMPARE(ReadAll(folder.filePath("s.txt")),
                  Utf16File({kHeader, "orders\tid\tint\t10\t0\t\t√\t√\t\t", "sales.Items\tsku\tnvarchar\tMAX\t0\t√\t\t\t\tx"}));
 

@@ -4,10 +4,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
-
-#include <cstdio>
 
 namespace {
 
@@ -26,7 +23,11 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Documents database schemas on MySQL/MariaDB and SQL Server.\n"
-                       "Settings are kept in \"Pell.ini\" in the current folder."));
+                       "Settings are kept in \"Pell.ini\" in the current folder.\n"
+                       "A password stored there is obscured, not encrypted: anyone who can read\n"
+                       "the file can recover it, which is why the file is kept readable by its\n"
+                       "owner alone. The subcommands can take the password from VELMORA_PASSWORD\n"
+                       "instead (with --kind), and never store it."));
     // Not addHelpOption(): its --help-all would have to end the process itself.
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Displays this help."));
@@ -62,27 +63,4 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     }
     line.userSettings = parser.isSet(userSettings);
     return line;
-}
-
-QString UserSettingsFolder()
-{
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return QDir::cleanPath(base + QStringLiteral("/velmora"));
-}
-
-QString PrepareUserSettingsFile()
-{
-    const QString folder = UserSettingsFolder();
-    // Folders made here are the owner's alone: the file holds passwords.
-    QStringList missing;
-    for (QString at = folder; !QFileInfo::exists(at) && !QDir(at).isRoot(); at = QFileInfo(at).path())
-        missing.prepend(at);
-    for (const QString& path : missing)
-        QDir().mkdir(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    if (!QFileInfo(folder).isDir())
-        std::fprintf(stderr, "velmora: cannot create the settings folder %s\n", qPrintable(folder));
-    // A path with a folder part is used as it is by the settings file.
-    return folder + QStringLiteral("/Pell.ini");
 }

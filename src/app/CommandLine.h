@@ -16,17 +16,5 @@ struct CommandLine
     QString text;
 };
 
-// Exit status for a command line the program does not understand.
-constexpr int kUsageErrorStatus = 2;
-
 // Needs the application object for its name and version.
 CommandLine ParseCommandLine(const QStringList& arguments);
-
-// "$XDG_CONFIG_HOME/velmora", else "~/.config/velmora"; a relative
-// XDG_CONFIG_HOME is ignored, as the XDG rules ask.
-QString UserSettingsFolder();
-
-// The settings file in UserSettingsFolder(), whose folder is created when
-// missing. A folder that cannot be created is reported on standard error;
-// the program still runs, as with any settings file it cannot write.
-QString PrepareUserSettingsFile();

@@ -74,7 +74,7 @@ void CSchemaDlg::OnUpdateTableDescription()
     if (!BeginDescriptionUpdate(QStringLiteral("正在更新表描述，请稍候...")))
         return;
     QWidget* field = Control(1022);
-    const QString procedure = ExtendedPropertyProcedure(ListText(m_tableList, m_tableRow, 1));
+    const QString listed = ListText(m_tableList, m_tableRow, 1);
     LoadFields();
     if (m_table.isEmpty() || m_tableDesc.isEmpty()) {
         m_statusLabel->hide();
@@ -85,13 +85,18 @@ void CSchemaDlg::OnUpdateTableDescription()
         return;
     const bool mysql = m_kind == 2;
     const SqlServerTable table = TableAt(m_tableRow);
-    const QString statement = mysql ? QString() : SqlServerTableDescription(procedure, m_tableDesc, table);
-    if (!mysql)
-        DebugTrace(u"%s", {statement}); // the MySQL text depends on the session, traced once it is open
     if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
         field->setFocus();
         return;
     }
+    // Either statement depends on the server (the MySQL session, whether
+    // the property exists), so each is traced once the connection is open.
+    const QString statement = mysql ? QString()
+        : SqlServerTableDescription(SqlServerPropertyProcedure(*m_connection, *m_recordset, listed,
+                                                               SqlServerDescriptionCount(table)),
+                                    m_tableDesc, table);
+    if (!mysql)
+        DebugTrace(u"%s", {statement});
     const UpdateResult result =
         mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
               : UpdateSqlServerDescription(*m_connection, *m_recordset, statement,
@@ -120,7 +125,7 @@ void CSchemaDlg::OnUpdateColumnDescription()
     if (!BeginDescriptionUpdate(QStringLiteral("正在更新字段描述，请稍候...")))
         return;
     QWidget* field = Control(1024);
-    const QString procedure = ExtendedPropertyProcedure(ListText(m_columnList, m_columnRow, 8));
+    const QString listed = ListText(m_columnList, m_columnRow, 8);
     LoadFields();
     if (m_column.isEmpty() || m_columnDesc.isEmpty()) {
         field->setFocus();
@@ -137,7 +142,10 @@ void CSchemaDlg::OnUpdateColumnDescription()
     const UpdateResult result =
         m_kind == 2 ? UpdateMySqlColumnComment(m_mysql, m_table, m_column, m_columnDesc)
                     : UpdateSqlServerDescription(*m_connection, *m_recordset,
-                                                 SqlServerColumnDescription(procedure, m_columnDesc, table, m_column),
+                                                 SqlServerColumnDescription(
+                                                     SqlServerPropertyProcedure(*m_connection, *m_recordset, listed,
+                                                                                SqlServerDescriptionCount(table, m_column)),
+                                                     m_columnDesc, table, m_column),
                                                  SqlServerDescriptionReadBack(table, m_column), m_columnDesc);
     CloseConnection();
     ShowStoredDescription(result, m_columnList, m_columnRow, 8);

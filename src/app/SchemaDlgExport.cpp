@@ -11,6 +11,7 @@
 #include "export/DocumentedTable.h"
 #include "export/ExportFileName.h"
 #include "export/ExportTarget.h"
+#include "export/MySqlColumnReader.h"
 #include "export/StructureExport.h"
 
 #include <QFileInfo>
@@ -110,7 +111,7 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             Control(1030)->hide();
             m_progress->show();
         });
-        const ExportReports reports{[this](const QString& text) { ShowWarning(text); },
+        const ExportReports reports{[this](const ExportProblem& problem) { ShowWarning(WindowMessage(problem)); },
                                     [this](const std::vector<qsizetype>& rows) { ShowTableProgress(rows); }};
         if (workbook || document)
             keys = ReadExportKeys(job);
@@ -131,6 +132,10 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             Control(1030)->show();
         });
     }
+    // The table list shows a view's "VIEW" as its description; the workbook
+    // marks it instead.
+    if (opened && workbook && m_kind == 2)
+        MarkMySqlViews(m_mysql, m_database, collector.Tables());
     CloseSqlServer();
     m_mysql.Close();
     // The file keeps what could be read; with no table read it stays as it was.
@@ -139,18 +144,25 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
     const bool started = workbook ? !collector.Tables().empty() : documentSink ? documentSink->Started() : target.Started();
     if (opened && !cancelled && run.writeError.isEmpty() && (started || run.notWritten.isEmpty())) {
         if (workbook) {
-            target.Cancel();
             QHash<QString, QString> descriptions;
             for (qsizetype i = 0; i < job.tables.size(); ++i)
                 descriptions.insert(job.tables[i], job.descriptions[i]);
             for (DocumentedTable& table : collector.Tables())
-                table.description = descriptions.value(table.name);
-            committed = WriteWorkbook(path, collector.Tables(), m_kind, run.writeError, &keys);
+                if (!table.view)
+                    table.description = descriptions.value(table.name);
+            committed = WriteWorkbook(target.Output(), collector.Tables(), m_kind, run.writeError, &keys) &&
+                target.Output().Commit();
+            if (!committed) {
+                if (run.writeError.isEmpty())
+                    run.writeError = target.ErrorString();
+                target.Cancel();
+            }
         } else if (documentSink) {
-            target.Cancel();
-            committed = documentSink->Commit(path);
-            if (!committed)
+            committed = documentSink->Commit(target.Output());
+            if (!committed) {
                 run.writeError = documentSink->ErrorString();
+                target.Cancel();
+            }
         } else {
             committed = target.Commit();
             if (!committed)

@@ -3,6 +3,7 @@
 #include "common/DebugTrace.h"
 #include "app/SchemaDlg.h"
 #include "app/TypingKey.h"
+#include "settings/StoredServer.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -135,12 +136,11 @@ void CSchemaDlg::ApplyServerChoice(bool typed)
         m_password.clear();
         m_kind = 1;
     } else {
-        const QString kindText = m_settings.Read(m_settingsPath, m_server, QStringLiteral("Type"), QString());
-        m_port = m_settings.Read(m_settingsPath, m_server, QStringLiteral("Port"), QString());
-        m_user = m_settings.Read(m_settingsPath, m_server, QStringLiteral("User"), QString());
-        const QString pass = m_settings.Read(m_settingsPath, m_server, QStringLiteral("Pass"),
-                                             m_codec.Encode(QString(), CPasswordCodec::kSeed));
-        m_password = m_codec.Decode(pass, CPasswordCodec::kSeed);
+        const StoredServer stored = ReadStoredServer(m_settings, m_settingsPath, m_server, true);
+        const QString& kindText = stored.kindText;
+        m_port = stored.port;
+        m_user = stored.user;
+        m_password = stored.password;
 
         // Point the box at the matching item too, so that leaving it later
         // does not count as choosing that kind (and reset the port).
@@ -148,7 +148,7 @@ void CSchemaDlg::ApplyServerChoice(bool typed)
         if (index >= 0)
             m_kindCombo->setCurrentIndex(index);
         m_kindCombo->setEditText(kindText);
-        m_kind = kindText.compare(u"MySQL", Qt::CaseInsensitive) == 0 ? 2 : 1;
+        m_kind = stored.IsMySql() ? 2 : 1;
     }
     StoreFields();
 

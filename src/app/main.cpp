@@ -1,8 +1,11 @@
 #include "app/CommandLine.h"
 #include "app/SchemaApp.h"
 #include "cli/Cli.h"
+#include "settings/SettingsFolder.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 int main(int argc, char* argv[])
 {
@@ -19,6 +22,10 @@ int main(int argc, char* argv[])
     case CommandLine::Action::Help:
     case CommandLine::Action::Version:
         std::fputs(qPrintable(line.text), stdout);
+        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+            std::fprintf(stderr, "velmora: cannot write standard output: %s\n", std::strerror(errno));
+            return 1;
+        }
         return 0;
     case CommandLine::Action::Error:
         std::fputs(qPrintable(line.text), stderr);

@@ -135,6 +135,11 @@ QString BuildMySqlColumnsOfTables(const QStringList& tables, const QString& data
     return statement + u')';
 }
 
+QString BuildMySqlViewNames(const QString& database, bool noBackslashEscapes)
+{
+    return BuildMySqlTableNames(database, noBackslashEscapes) + QStringLiteral(" AND TABLE_TYPE = 'VIEW'");
+}
+
 QString BuildMySqlTableNames(const QString& database, bool noBackslashEscapes)
 {
     return QStringLiteral("SELECT TABLE_NAME from information_schema.`TABLES` where TABLE_SCHEMA = '")

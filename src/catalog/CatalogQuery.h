@@ -40,3 +40,5 @@ QString BuildMySqlColumnsOfTables(const QStringList& tables, const QString& data
 // The MySQL table query without the comments: the server then need not open
 // each table's definition, which is most of the table query's time.
 QString BuildMySqlTableNames(const QString& database, bool noBackslashEscapes);
+// The names of the database's views, which MySQL lists among its tables.
+QString BuildMySqlViewNames(const QString& database, bool noBackslashEscapes);

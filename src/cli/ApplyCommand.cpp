@@ -49,6 +49,8 @@ int ApplyCommand(const QStringList& arguments)
                                                     "1 when any did not, 2 for a usage or file error."));
     if (ParseSubcommand(parser, arguments, server, QStringLiteral("apply"), 1))
         return 0;
+    if (parser.isSet(force) && !parser.isSet(baseFile))
+        throw UsageError{QStringLiteral("--force goes with --base: without a base there is nothing to force")};
     const StructureInput file = ReadInput(parser.positionalArguments().constFirst());
     const std::optional<StructureInput> base =
         parser.isSet(baseFile) ? std::optional(ReadInput(parser.value(baseFile))) : std::nullopt;
@@ -57,14 +59,21 @@ int ApplyCommand(const QStringList& arguments)
     ReadRun run;
     if (!Connect(run, address, parser.value(server.database)))
         return kFailureStatus;
+    QStringList listed;
+    for (const DocumentedTable& table : run.listed)
+        listed.append(table.name);
+    if (base) {
+        const QString misfit = BaseMisfit(file, *base, listed);
+        if (!misfit.isEmpty())
+            throw UsageError{QStringLiteral("cannot use %1 as the base: %2").arg(parser.value(baseFile), misfit)};
+    }
     QSet<QString> named;
     for (const auto* rows : {&file.columns, &file.tables})
         for (const StructureRow& row : *rows)
-            named.insert(file.workbook ? row.fields.value(0)
-                                       : UnquotedField(row.fields.value(0)).value_or(row.fields.value(0)));
-    for (const DocumentedTable& listed : run.listed)
-        if (named.contains(listed.name))
-            run.asked.append(listed.name);
+            named.insert(row.fields.value(0));
+    for (const QString& table : listed)
+        if (named.contains(table))
+            run.asked.append(table);
     CTableCollector collector;
     const ExportOutcome outcome = Read(run, collector);
     std::vector<DocumentedTable> tables = std::move(collector.Tables());

@@ -1,13 +1,14 @@
 #include "cli/Cli.h"
 
-#include "app/CommandLine.h"
 #include "cli/CliCommon.h"
 #include "export/Coverage.h"
 #include "export/ExportTarget.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QSaveFile>
+
+#include <cmath>
+#include <csignal>
 
 namespace {
 
@@ -61,52 +62,62 @@ int ExportCommand(const QStringList& arguments)
     if (!Connect(run, address, parser.value(server.database), kind != u"tsv"))
         return kFailureStatus;
     run.asked = parser.values(table);
+    run.asked.removeDuplicates();
     if (run.asked.isEmpty())
         for (const DocumentedTable& listed : run.listed)
             run.asked.append(listed.name);
 
+    // Markdown without -o goes to standard output, checked as a file is.
+    const QString shown = path.isEmpty() ? QStringLiteral("standard output") : path;
+    CExportTarget target(path);
+    if (!target.Open()) {
+        Complain(QStringLiteral("cannot open %1: %2").arg(shown, target.ErrorString()));
+        return kFailureStatus;
+    }
     ExportOutcome outcome;
+    // With no table read the file stays as it was.
+    bool write = false;
+    bool written = false;
     // The structure file has no place for indexes and keys.
     KeyCatalog keys;
     if (kind == u"html" || kind == u"docx") {
-        outcome = WriteDocument(run, address, kind == u"html" ? DocumentFormat::Html : DocumentFormat::Docx, path,
-                                {address.host, parser.value(server.database), QDate::currentDate()});
+        QHash<QString, QString> descriptions;
+        for (const DocumentedTable& listed : run.listed)
+            descriptions.insert(listed.name, listed.description);
+        CDocumentSink sink(kind == u"html" ? DocumentFormat::Html : DocumentFormat::Docx,
+                           {address.host, parser.value(server.database), QDate::currentDate()},
+                           std::move(descriptions));
+        outcome = ReadWithKeys(run, address, parser.value(server.database), sink, keys);
+        sink.SetKeys(std::move(keys));
+        write = outcome.writeError.isEmpty() && (sink.Started() || outcome.notWritten.isEmpty());
+        written = write && sink.Commit(target.Output());
+        if (write && !written)
+            outcome.writeError = sink.ErrorString();
     } else if (kind == u"tsv") {
         // The window's file, written as the window writes it.
-        CExportTarget target(path);
-        if (!target.Open()) {
-            Complain(QStringLiteral("cannot open %1: %2").arg(path, target.ErrorString()));
-            return kFailureStatus;
-        }
         outcome = Read(run, target);
-        if (outcome.writeError.isEmpty() && (target.Started() || outcome.notWritten.isEmpty())) {
-            if (!target.Commit())
-                outcome.writeError = target.ErrorString();
-        } else {
-            target.Cancel();
-        }
+        write = outcome.writeError.isEmpty() && (target.Started() || outcome.notWritten.isEmpty());
+        written = write && target.Commit();
     } else {
         CTableCollector collector;
         outcome = ReadWithKeys(run, address, parser.value(server.database), collector, keys);
         Describe(run, collector.Tables());
-        const bool any = !collector.Tables().empty() || outcome.notWritten.isEmpty();
-        if (kind == u"xlsx" && any) {
-            QString error;
-            if (!WriteWorkbook(path, collector.Tables(), run.link.Kind(), error, &keys))
-                outcome.writeError = error;
-        } else if (any) {
-            const QByteArray text =
-                MarkdownDocument(parser.value(server.database), collector.Tables(), run.link.Kind(), &keys).toUtf8();
-            if (path.isEmpty()) {
-                std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
-            } else {
-                QSaveFile file(path);
-                if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
-                    outcome.writeError = file.errorString();
-            }
+        COutputFile& document = target.Output();
+        write = !collector.Tables().empty() || outcome.notWritten.isEmpty();
+        if (write && kind == u"xlsx") {
+            written = WriteWorkbook(document, collector.Tables(), run.link.Kind(), outcome.writeError, &keys);
+        } else if (write) {
+            written = document.Write(
+                MarkdownDocument(parser.value(server.database), collector.Tables(), run.link.Kind(), &keys).toUtf8());
         }
+        written = written && document.Commit();
     }
-    ReportNotWritten(outcome);
+    if (!written) {
+        if (write && outcome.writeError.isEmpty())
+            outcome.writeError = target.ErrorString();
+        target.Cancel();
+    }
+    ReportNotWritten(outcome, shown);
     return outcome.notWritten.isEmpty() && outcome.writeError.isEmpty() ? 0 : kFailureStatus;
 }
 
@@ -129,7 +140,7 @@ int CoverageCommand(const QStringList& arguments)
         throw UsageError{QStringLiteral("unknown format '%1': give --format text or json").arg(kind)};
     bool numeric = true;
     const double least = parser.isSet(minimum) ? parser.value(minimum).toDouble(&numeric) : 0.0;
-    if (!numeric || least < 0 || least > 100)
+    if (!numeric || !std::isfinite(least) || least < 0 || least > 100)
         throw UsageError{QStringLiteral("--min is a percentage from 0 to 100")};
     const ServerAddress address = server.Address(parser);
 
@@ -159,20 +170,40 @@ QString SubcommandSummary()
 
 std::optional<int> RunSubcommand(int& argc, char** argv, const QStringList& arguments)
 {
-    if (arguments.size() < 2 || arguments[1].startsWith(u'-'))
-        return std::nullopt;
-    const QString name = arguments[1];
-    const QStringList rest = QStringList{QStringLiteral("velmora ") + name} + arguments.mid(2);
+    // The window's options may come before the command's name; the command
+    // takes the one it knows too.
+    qsizetype at = 1;
+    while (at < arguments.size() && arguments[at].startsWith(u'-'))
+        ++at;
+    const QString name = arguments.value(at);
     if (name != u"export" && name != u"coverage" && name != u"apply")
         return std::nullopt;
+    const QStringList before = arguments.mid(1, at - 1);
+    for (const QString& option : before) {
+        if (option != u"--user-settings") {
+            Print(stderr, QStringLiteral("velmora: '%1' goes after the command: velmora %2 %1 ...\n")
+                              .arg(option, name));
+            return kUsageErrorStatus;
+        }
+    }
+    const QStringList rest = QStringList{QStringLiteral("velmora ") + name} + arguments.mid(at + 1) + before;
     QCoreApplication app(argc, argv);
+    // A reader that leaves ends the output with a reported error, not a signal.
+    std::signal(SIGPIPE, SIG_IGN);
+    int status = kUsageErrorStatus;
     try {
         if (name == u"apply")
-            return ApplyCommand(rest);
-        return name == u"export" ? ExportCommand(rest) : CoverageCommand(rest);
+            status = ApplyCommand(rest);
+        else
+            status = name == u"export" ? ExportCommand(rest) : CoverageCommand(rest);
     } catch (const UsageError& error) {
         Print(stderr, QStringLiteral("velmora %1: %2\nTry 'velmora %1 --help' for more information.\n")
                           .arg(name, error.text));
-        return kUsageErrorStatus;
     }
+    if (const auto lost = StandardOutputError()) {
+        Complain(QStringLiteral("cannot write standard output: %1").arg(*lost));
+        if (status == 0)
+            status = kFailureStatus;
+    }
+    return status;
 }

@@ -4,6 +4,9 @@
 
 #include <optional>
 
+// Exit status for a command line the program does not understand.
+constexpr int kUsageErrorStatus = 2;
+
 // The subcommands ("velmora export ...", "velmora coverage ..."): run
 // without a window. nullopt when arguments name no subcommand, so the
 // window starts as before; otherwise the exit status.

@@ -1,14 +1,35 @@
 #include "cli/CliCommon.h"
 
-#include "app/CommandLine.h"
 #include "settings/SettingsFile.h"
+#include "settings/SettingsFolder.h"
 
+#include <QSet>
+
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 
-// Asks on the terminal with echo off, as passwords are asked for.
+// The terminal the prompt silenced, for a signal to give its echo back.
+int g_silenced = -1;
+termios g_echoing{};
+constexpr std::array kPromptSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void EndPrompt(int signal)
+{
+    tcsetattr(g_silenced, TCSAFLUSH, &g_echoing);
+    [[maybe_unused]] const auto written = write(g_silenced, "\n", 1);
+    // Ended by the signal itself, so a shell sees Ctrl-C (status 130).
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+}
+
+// Asks on the terminal with echo off, as passwords are asked for; nullopt
+// without a terminal. Throws UsageError when the input ends (Ctrl-D).
 std::optional<QString> AskPassword()
 {
     FILE* tty = std::fopen("/dev/tty", "r+");
@@ -18,19 +39,44 @@ std::optional<QString> AskPassword()
     std::fflush(tty);
     termios saved{};
     const bool quiet = tcgetattr(fileno(tty), &saved) == 0;
+    std::array<struct sigaction, kPromptSignals.size()> before{};
     if (quiet) {
+        g_silenced = fileno(tty);
+        g_echoing = saved;
+        struct sigaction restore{};
+        restore.sa_handler = EndPrompt;
+        for (size_t i = 0; i < kPromptSignals.size(); ++i)
+            sigaction(kPromptSignals[i], &restore, &before[i]);
         termios silent = saved;
         silent.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(fileno(tty), TCSAFLUSH, &silent);
     }
     QByteArray line;
-    for (int c = std::fgetc(tty); c != EOF && c != '\n'; c = std::fgetc(tty))
+    int c = std::fgetc(tty);
+    for (; c != EOF && c != '\n'; c = std::fgetc(tty))
         line.append(char(c));
-    if (quiet)
+    if (quiet) {
         tcsetattr(fileno(tty), TCSAFLUSH, &saved);
+        for (size_t i = 0; i < kPromptSignals.size(); ++i)
+            sigaction(kPromptSignals[i], &before[i], nullptr);
+    }
     std::fputs("\n", tty);
     std::fclose(tty);
+    if (c == EOF)
+        throw UsageError{QStringLiteral("no password given: the input ended")};
     return QString::fromLocal8Bit(line);
+}
+
+// A port as given on the command line: digits only, 1 to 65535.
+QString CheckedPort(const QString& text)
+{
+    bool number = !text.isEmpty();
+    for (const QChar c : text)
+        number = number && c >= u'0' && c <= u'9';
+    const uint port = number ? text.toUInt(&number) : 0;
+    if (!number || port < 1 || port > 65535)
+        throw UsageError{QStringLiteral("--port is a number from 1 to 65535, not '%1'").arg(text)};
+    return QString::number(port);
 }
 
 
@@ -69,6 +115,13 @@ public:
         if (m_shown)
             std::fprintf(stderr, "\r%lld/%lld tables", static_cast<long long>(m_done), static_cast<long long>(m_total));
     }
+    // A message on a line of its own, below the count.
+    void Complain(const QString& text) const
+    {
+        if (m_shown && m_done > 0)
+            std::fputs("\n", stderr);
+        ::Complain(text);
+    }
 
 private:
     qsizetype m_total;
@@ -76,11 +129,43 @@ private:
     bool m_shown;
 };
 
+// The first reason standard output could not be written.
+int g_outputError = 0;
+
+void NoteOutputError(FILE* stream)
+{
+    if (stream == stdout && g_outputError == 0)
+        g_outputError = errno != 0 ? errno : EIO;
+}
+
 } // namespace
 
 void Print(FILE* stream, const QString& text)
 {
-    std::fputs(text.toUtf8().constData(), stream);
+    errno = 0;
+    if (std::fputs(text.toUtf8().constData(), stream) == EOF)
+        NoteOutputError(stream);
+}
+
+std::optional<QString> StandardOutputError()
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        NoteOutputError(stdout);
+    if (g_outputError == 0)
+        return std::nullopt;
+    return QString::fromLocal8Bit(std::strerror(g_outputError));
+}
+
+QString EnglishReason(const ExportProblem& problem)
+{
+    if (problem.kind == ExportProblem::NoColumns)
+        return QStringLiteral("table '%1' has no columns; it may have been dropped").arg(problem.table);
+    const QString what = problem.table.isEmpty() ? QStringLiteral("the column query failed")
+                                                 : QStringLiteral("the column query of table '%1' failed")
+                                                       .arg(problem.table);
+    return problem.mysql ? QStringLiteral("%1: %2 : %3").arg(what).arg(problem.code).arg(problem.text)
+                         : QStringLiteral("%1: %2").arg(what, problem.text);
 }
 
 void Complain(const QString& text)
@@ -91,7 +176,7 @@ void Complain(const QString& text)
 
 ServerAddress ServerOptions::Address(const QCommandLineParser& parser) const
 {
-    const QString settings = parser.isSet(userSettings) ? UserSettingsFolder() + QStringLiteral("/Pell.ini")
+    const QString settings = parser.isSet(userSettings) ? UserSettingsFile()
                                                         : CSettingsFile().FullPath(QStringLiteral("Pell.ini"));
     if (!parser.isSet(kind)) {
         if (!parser.isSet(server))
@@ -105,7 +190,7 @@ ServerAddress ServerOptions::Address(const QCommandLineParser& parser) const
     if (kindText != u"mysql" && kindText != u"sqlserver")
         throw UsageError{QStringLiteral("--kind is mysql or sqlserver, not '%1'").arg(parser.value(kind))};
     ServerAddress address{kindText == u"mysql", parser.value(parser.isSet(host) ? host : server),
-                          parser.value(port), parser.value(user), {}};
+                          parser.isSet(port) ? CheckedPort(parser.value(port)) : QString(), parser.value(user), {}};
     if (address.host.isEmpty())
         throw UsageError{QStringLiteral("give the server's host by --host or --server")};
     if (qEnvironmentVariableIsSet("VELMORA_PASSWORD")) {
@@ -153,7 +238,8 @@ ExportOutcome Read(ReadRun& run, CTableSink& sink)
         (listed.contains(table) ? known : outcome.notWritten).append(table);
     CProgress progress(known.size());
     run.link.Export(known, sink, outcome,
-                    {{}, [&](const std::vector<qsizetype>& written) { progress.Add(qsizetype(written.size())); }});
+                    {[&](const ExportProblem& problem) { progress.Complain(EnglishReason(problem)); },
+                     [&](const std::vector<qsizetype>& written) { progress.Add(qsizetype(written.size())); }});
     return outcome;
 }
 
@@ -162,14 +248,21 @@ void Describe(const ReadRun& run, std::vector<DocumentedTable>& tables)
     QHash<QString, QString> descriptions;
     for (const DocumentedTable& listed : run.listed)
         descriptions.insert(listed.name, listed.description);
-    for (DocumentedTable& read : tables)
+    QSet<QString> views;
+    for (const DocumentedTable& listed : run.listed) {
+        if (listed.view)
+            views.insert(listed.name);
+    }
+    for (DocumentedTable& read : tables) {
         read.description = descriptions.value(read.name);
+        read.view = views.contains(read.name);
+    }
 }
 
-void ReportNotWritten(const ExportOutcome& outcome)
+void ReportNotWritten(const ExportOutcome& outcome, const QString& path)
 {
     for (const QString& table : outcome.notWritten)
         Complain(QStringLiteral("table '%1' could not be read").arg(table));
     if (!outcome.writeError.isEmpty())
-        Complain(QStringLiteral("cannot write: %1").arg(outcome.writeError));
+        Complain(QStringLiteral("cannot write %1: %2").arg(path, outcome.writeError));
 }

@@ -13,11 +13,15 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 constexpr int kFailureStatus = 1;
 
+// Failures to write standard output are kept for StandardOutputError.
 void Print(FILE* stream, const QString& text);
+// Flushes standard output; the reason when anything written to it was lost.
+std::optional<QString> StandardOutputError();
 // "velmora: <text>" on standard error.
 void Complain(const QString& text);
 
@@ -74,16 +78,16 @@ bool Connect(ReadRun& run, const ServerAddress& address, const QString& database
 ExportOutcome Read(ReadRun& run, CTableSink& sink);
 // The descriptions of the listing go to the tables read.
 void Describe(const ReadRun& run, std::vector<DocumentedTable>& tables);
-void ReportNotWritten(const ExportOutcome& outcome);
+// The loop's reason for tables it could not read, in English.
+QString EnglishReason(const ExportProblem& problem);
+// Names the tables not read, and the file (`path`) that could not be written.
+void ReportNotWritten(const ExportOutcome& outcome, const QString& path = {});
 // The indexes and foreign keys of the asked tables the database lists; a
 // failed statement is complained of, and the documents say they are missing.
 KeyCatalog ReadKeys(ReadRun& run);
 // The export loop into the sink, and the keys of the same tables beside it.
 ExportOutcome ReadWithKeys(ReadRun& run, const ServerAddress& address, const QString& database, CTableSink& sink,
                            KeyCatalog& keys);
-// The export loop into an HTML or Word document at path, with the keys.
-ExportOutcome WriteDocument(ReadRun& run, const ServerAddress& address, DocumentFormat format, const QString& path,
-                            const DocumentTitle& title);
 
 int ExportCommand(const QStringList& arguments);
 int CoverageCommand(const QStringList& arguments);

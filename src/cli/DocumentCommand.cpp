@@ -51,19 +51,3 @@ ExportOutcome ReadWithKeys(ReadRun& run, const ServerAddress& address, const QSt
     keys = ReadKeys(run);
     return Read(run, sink);
 }
-
-ExportOutcome WriteDocument(ReadRun& run, const ServerAddress& address, DocumentFormat format, const QString& path,
-                            const DocumentTitle& title)
-{
-    QHash<QString, QString> descriptions;
-    for (const DocumentedTable& table : run.listed)
-        descriptions.insert(table.name, table.description);
-    CDocumentSink sink(format, title, std::move(descriptions));
-    KeyCatalog keys;
-    ExportOutcome outcome = ReadWithKeys(run, address, title.database, sink, keys);
-    sink.SetKeys(std::move(keys));
-    // As the other formats: with no table read the file stays as it was.
-    if (outcome.writeError.isEmpty() && (sink.Started() || outcome.notWritten.isEmpty()) && !sink.Commit(path))
-        outcome.writeError = sink.ErrorString();
-    return outcome;
-}

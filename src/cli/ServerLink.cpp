@@ -7,10 +7,8 @@
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"
 #include "db/SqlServerConnectionString.h"
-#include "settings/IniDocument.h"
-#include "settings/PasswordCodec.h"
-
-#include <QFile>
+#include "export/MySqlColumnReader.h"
+#include "settings/StoredServer.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -27,30 +25,20 @@ std::uint32_t PortNumber(const QString& text)
 
 std::optional<ServerAddress> ServerFromHistory(const QString& settingsPath, const QString& server)
 {
-    QFile file(settingsPath);
-    if (!file.open(QIODevice::ReadOnly))
+    const CSettingsFile settings;
+    const std::optional<QString> known = FindInHistory(settings, settingsPath, server);
+    if (!known)
         return std::nullopt;
-    const CIniDocument ini = CIniDocument::FromBytes(file.readAll());
-    const auto value = [&](const QString& section, const QString& key) {
-        return ini.Value(section, key).value_or(QString());
-    };
-    for (int n = 1;; ++n) {
-        const QString known = value(QStringLiteral("Database"), QStringLiteral("Server%1").arg(n));
-        if (known.isEmpty())
-            return std::nullopt;
-        if (known.compare(server, Qt::CaseInsensitive) != 0)
-            continue;
-        ServerAddress address;
-        address.host = known;
-        address.mysql = value(known, QStringLiteral("Type")).compare(u"MySQL", Qt::CaseInsensitive) == 0;
-        address.port = value(known, QStringLiteral("Port"));
-        address.user = value(known, QStringLiteral("User"));
-        address.password = CPasswordCodec().Decode(value(known, QStringLiteral("Pass")), CPasswordCodec::kSeed);
-        return address;
-    }
+    const StoredServer stored = ReadStoredServer(settings, settingsPath, *known, false);
+    return ServerAddress{stored.IsMySql(), *known, stored.port, stored.user, stored.password};
 }
 
 CServerLink::CServerLink() = default;
+
+QString CServerLink::MySqlError() const
+{
+    return QStringLiteral("%1 : %2").arg(m_mysql.m_errorCode).arg(FromMySql(m_mysql.m_errorText));
+}
 
 CServerLink::~CServerLink()
 {
@@ -68,7 +56,7 @@ bool CServerLink::Open(const ServerAddress& address, const QString& database)
                                  ToMySql(database), PortNumber(address.port));
         if (m_mysql.Connect())
             return true;
-        m_error = QStringLiteral("%1 : %2").arg(m_mysql.m_errorCode).arg(FromMySql(m_mysql.m_errorText));
+        m_error = MySqlError();
         return false;
     }
     m_connection = COdbcConnection::Create();
@@ -105,7 +93,7 @@ bool CServerLink::ListTables(std::vector<DocumentedTable>& tables, bool descript
                                      : QuerySqlServerRows(*m_recordset, *m_connection, statement,
                                                           {"name", "extpro", "schema"});
     if (result.failed) {
-        m_error = result.error;
+        m_error = mysql ? MySqlError() : result.error;
         return false;
     }
     std::vector<std::pair<QString, DocumentedTable>> keyed;
@@ -124,6 +112,10 @@ bool CServerLink::ListTables(std::vector<DocumentedTable>& tables, bool descript
     tables.clear();
     for (auto& entry : keyed)
         tables.push_back(std::move(entry.second));
+    if (mysql && !MarkMySqlViews(m_mysql, m_database, tables)) {
+        m_error = MySqlError();
+        return false;
+    }
     return true;
 }
 
@@ -156,11 +148,22 @@ KeyCatalog CServerLink::ReadKeys(const QStringList& tables, QStringList& errors)
 UpdateResult CServerLink::WriteDescription(const QString& table, const QString& column, const QString& description,
                                            const QString& stored)
 {
-    if (m_kind == 2)
-        return column.isEmpty() ? UpdateMySqlTableComment(m_mysql, table, description)
-                                : UpdateMySqlColumnComment(m_mysql, table, column, description);
+    if (m_kind == 2) {
+        UpdateResult result = column.isEmpty() ? UpdateMySqlTableComment(m_mysql, table, description)
+                                               : UpdateMySqlColumnComment(m_mysql, table, column, description);
+        // The window's words are Chinese; the server's error says it here.
+        constexpr unsigned kLockWaitTimeout = 1205;
+        if (result.outcome == UpdateResult::Failed && m_mysql.m_errorCode == 0)
+            result.error = QStringLiteral("sent, but what the server stored could not be read back");
+        else if (result.outcome == UpdateResult::Failed)
+            result.error = m_mysql.m_errorCode == kLockWaitTimeout
+                ? QStringLiteral("table %1 is locked by another session; try again later").arg(table)
+                : MySqlError();
+        return result;
+    }
     const SqlServerTable source = m_sources.value(table, SqlServerTable{m_kind, {}, table});
-    const QString procedure = ExtendedPropertyProcedure(stored);
+    const QString procedure = SqlServerPropertyProcedure(*m_connection, *m_recordset, stored,
+                                                         SqlServerDescriptionCount(source, column));
     const QString statement = column.isEmpty()
         ? SqlServerTableDescription(procedure, description, source)
         : SqlServerColumnDescription(procedure, description, source, column);

@@ -28,8 +28,9 @@ struct ServerAddress {
     QString password;
 };
 
-// The history entry of the server in the settings file, read without
-// writing to it; nullopt when the history does not name it.
+// The history entry of the server in the settings file, read as the window
+// reads it but without writing to it; nullopt when the history does not
+// name it.
 std::optional<ServerAddress> ServerFromHistory(const QString& settingsPath, const QString& server);
 
 // One open connection to one database, and what the window reads over it.
@@ -42,8 +43,8 @@ public:
     // False with Error() when the server cannot be reached.
     bool Open(const ServerAddress& address, const QString& database);
     // The tables as the window lists them, sorted as it sorts them, with
-    // their descriptions (no columns yet); a MySQL listing without them is
-    // quicker.
+    // their descriptions (no columns yet) and views marked; a MySQL listing
+    // without descriptions is quicker.
     bool ListTables(std::vector<DocumentedTable>& tables, bool descriptions = true);
     // The export loop of the window over this connection.
     void Export(const QStringList& tables, CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports);
@@ -58,6 +59,9 @@ public:
     QString Error() const { return m_error; }
 
 private:
+    // The MySQL client's last error.
+    QString MySqlError() const;
+
     DbKind m_kind = 2;
     QString m_database;
     QString m_error;

@@ -38,13 +38,26 @@ QString SqlServerColumnDescription(const QString& procedure, const QString& desc
              EscapeSqlServerLiteral(table.name), EscapeSqlServerLiteral(column));
 }
 
-QString SqlServerDescriptionReadBack(const SqlServerTable& table, const QString& column)
+namespace {
+
+QString PropertyList(const SqlServerTable& table, const QString& column)
 {
     const QString level2 = column.isNull() ? QStringLiteral("NULL,NULL")
                                            : QStringLiteral("N'COLUMN',N'%1'").arg(EscapeSqlServerLiteral(column));
-    return QStringLiteral("SELECT [value]=CONVERT(NVARCHAR(4000),[value]) FROM "
-                          "::fn_listextendedproperty(N'MS_Description',%1,N'TABLE',N'%2',%3)")
+    return QStringLiteral("::fn_listextendedproperty(N'MS_Description',%1,N'TABLE',N'%2',%3)")
         .arg(Level0(table.kind, table.schema), EscapeSqlServerLiteral(table.name), level2);
+}
+
+} // namespace
+
+QString SqlServerDescriptionReadBack(const SqlServerTable& table, const QString& column)
+{
+    return QStringLiteral("SELECT [value]=CONVERT(NVARCHAR(4000),[value]) FROM ") + PropertyList(table, column);
+}
+
+QString SqlServerDescriptionCount(const SqlServerTable& table, const QString& column)
+{
+    return QStringLiteral("SELECT [found]=COUNT(*) FROM ") + PropertyList(table, column);
 }
 
 QString MySqlIdentifier(const QString& name)

@@ -28,6 +28,11 @@ QString SqlServerColumnDescription(const QString& procedure, const QString& desc
 // one column named "value"; no row when there is none.
 QString SqlServerDescriptionReadBack(const SqlServerTable& table, const QString& column = {});
 
+// How many MS_Description properties the table, or with a column the
+// column, has (0 or 1), as one row of one column named "found". The
+// listings show an empty property as none.
+QString SqlServerDescriptionCount(const SqlServerTable& table, const QString& column = {});
+
 // `name` as a MySQL identifier in backticks (a backtick doubled).
 QString MySqlIdentifier(const QString& name);
 

@@ -150,6 +150,18 @@ UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table
                    RestateColumn(after, column, {}, dialect).value_or(after));
 }
 
+QString SqlServerPropertyProcedure(COdbcConnection& connection, COdbcRecordset& recordset, const QString& listed,
+                                   const QString& count)
+{
+    if (listed.isEmpty()) {
+        // A failed count leaves the listing's word: the add then says why.
+        const CatalogRows rows = QuerySqlServerRows(recordset, connection, count, {QStringLiteral("found")});
+        if (!rows.failed && !rows.rows.empty() && rows.rows.front().value(0).toInt() > 0)
+            return ExtendedPropertyProcedure(QStringLiteral("found"));
+    }
+    return ExtendedPropertyProcedure(listed);
+}
+
 UpdateResult UpdateSqlServerDescription(COdbcConnection& connection, COdbcRecordset& recordset,
                                         const QString& statement, const QString& readBack,
                                         const QString& description)

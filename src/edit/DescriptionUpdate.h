@@ -41,6 +41,13 @@ UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table,
 UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table, const QString& column,
                                       const QString& description);
 
+// The procedure that writes MS_Description, asked of the open connection:
+// the update where `listed` (the description the listing showed) is not
+// empty, or where `count` (SqlServerDescriptionCount) finds the property,
+// which a listing shows as none when it is empty; else the add.
+QString SqlServerPropertyProcedure(COdbcConnection& connection, COdbcRecordset& recordset, const QString& listed,
+                                   const QString& count);
+
 // Runs the update on the open connection, reads the description back with
 // `readBack` (one row, one column).
 UpdateResult UpdateSqlServerDescription(COdbcConnection& connection, COdbcRecordset& recordset,

@@ -22,7 +22,7 @@ QString Share(qsizetype part, qsizetype whole)
 
 double Coverage::TablePercent() const
 {
-    return Percent(describedTables, qsizetype(tables.size()));
+    return Percent(describedTables, qsizetype(tables.size()) - views);
 }
 
 double Coverage::ColumnPercent() const
@@ -34,7 +34,13 @@ Coverage MeasureCoverage(const std::vector<DocumentedTable>& tables)
 {
     Coverage coverage;
     for (const DocumentedTable& table : tables) {
-        TableCoverage entry{table.name, !table.description.trimmed().isEmpty(), qsizetype(table.columns.size()), 0, {}};
+        TableCoverage entry{table.name, table.view, !table.description.trimmed().isEmpty(),
+                            qsizetype(table.columns.size()), 0, {}};
+        if (table.view) {
+            ++coverage.views;
+            coverage.tables.push_back(std::move(entry));
+            continue;
+        }
         for (const QStringList& values : table.columns) {
             if (values.value(kDescription).trimmed().isEmpty())
                 entry.undescribedColumns.append(values.value(0));
@@ -52,10 +58,14 @@ Coverage MeasureCoverage(const std::vector<DocumentedTable>& tables)
 QString CoverageText(const Coverage& coverage)
 {
     QString text = QStringLiteral("Tables described:  %1\nColumns described: %2\n\n")
-                       .arg(Share(coverage.describedTables, qsizetype(coverage.tables.size())),
+                       .arg(Share(coverage.describedTables, qsizetype(coverage.tables.size()) - coverage.views),
                             Share(coverage.describedColumns, coverage.columns));
     QString lacking;
     for (const TableCoverage& table : coverage.tables) {
+        if (table.view) {
+            text += QStringLiteral("%1\tview\n").arg(table.table);
+            continue;
+        }
         text += QStringLiteral("%1\t%2\tcolumns %3\n")
                     .arg(table.table, table.described ? QStringLiteral("described") : QStringLiteral("undescribed"),
                          Share(table.describedColumns, table.columns));
@@ -73,7 +83,12 @@ QString CoverageJson(const Coverage& coverage)
 {
     QJsonArray tables;
     for (const TableCoverage& table : coverage.tables) {
+        if (table.view) {
+            tables.append(QJsonObject{{QStringLiteral("table"), table.table}, {QStringLiteral("view"), true}});
+            continue;
+        }
         tables.append(QJsonObject{{QStringLiteral("table"), table.table},
+                                  {QStringLiteral("view"), false},
                                   {QStringLiteral("described"), table.described},
                                   {QStringLiteral("columns"), double(table.columns)},
                                   {QStringLiteral("describedColumns"), double(table.describedColumns)},
@@ -81,7 +96,8 @@ QString CoverageJson(const Coverage& coverage)
                                   {QStringLiteral("undescribedColumns"),
                                    QJsonArray::fromStringList(table.undescribedColumns)}});
     }
-    const QJsonObject root{{QStringLiteral("tables"), double(coverage.tables.size())},
+    const QJsonObject root{{QStringLiteral("tables"), double(qsizetype(coverage.tables.size()) - coverage.views)},
+                           {QStringLiteral("views"), double(coverage.views)},
                            {QStringLiteral("describedTables"), double(coverage.describedTables)},
                            {QStringLiteral("tablePercent"), coverage.TablePercent()},
                            {QStringLiteral("columns"), double(coverage.columns)},

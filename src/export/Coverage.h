@@ -8,9 +8,10 @@
 
 // How much of a database is described: tables with a description and
 // columns with one, overall and per table. A description of white space
-// alone counts as none.
+// alone counts as none. Views are listed but hold nothing to describe.
 struct TableCoverage {
     QString table;
+    bool view = false;
     bool described = false;
     qsizetype columns = 0;
     qsizetype describedColumns = 0;
@@ -18,7 +19,8 @@ struct TableCoverage {
 };
 
 struct Coverage {
-    std::vector<TableCoverage> tables;
+    std::vector<TableCoverage> tables; // views among them
+    qsizetype views = 0;
     qsizetype describedTables = 0;
     qsizetype columns = 0;
     qsizetype describedColumns = 0;

@@ -4,6 +4,7 @@
 #include "export/StructureFile.h"
 
 #include <QHash>
+#include <QSet>
 
 #include <algorithm>
 
@@ -18,6 +19,15 @@ constexpr qsizetype kStoredDescription = 8;
 
 using Key = std::pair<QString, QString>; // table, column ("" for the table)
 
+// CR LF, CR and LF as one line break.
+QString OneLineBreak(const QString& text)
+{
+    if (!text.contains(u'\r'))
+        return text;
+    QString same = text;
+    return same.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+}
+
 // A description as a field gives it: as written, and as a spreadsheet's
 // quoting means it when it quoted the field.
 struct FieldText {
@@ -29,7 +39,13 @@ struct FieldText {
     bool Matches(const QString& text) const
     {
         const QString field = StructureField(text);
-        return raw == text || raw == field || (unquoted && (*unquoted == text || *unquoted == field));
+        const QString same = OneLineBreak(text);
+        const auto matches = [&](const QString& given) { return given == field || OneLineBreak(given) == same; };
+        return matches(raw) || (unquoted && matches(*unquoted));
+    }
+    bool Same(const FieldText& other) const
+    {
+        return OneLineBreak(raw) == OneLineBreak(other.raw) || OneLineBreak(Meant()) == OneLineBreak(other.Meant());
     }
 };
 
@@ -55,22 +71,29 @@ QHash<Key, FileEntry> Entries(const StructureInput& input, QStringList* unusable
     qsizetype order = 0;
     const auto take = [&](const StructureRow& row, bool tableSheet) {
         const qsizetype wanted = tableSheet ? kTableFields : kColumnFields;
-        QStringList fields = row.fields;
-        // A sheet leaves out the empty cells at a row's end.
-        if (input.workbook)
-            while (fields.size() < wanted)
-                fields.append(QString());
+        const qsizetype description = tableSheet ? 1 : kColumnDescription;
         const QString place = Place(input, row, tableSheet);
-        if (fields.size() != wanted) {
+        // A sheet leaves out the empty cells at a row's end.
+        if (input.workbook ? row.width > wanted : row.width != wanted) {
             if (unusable)
                 unusable->append(QStringLiteral("%1: %2 fields where there should be %3")
-                                     .arg(place).arg(fields.size()).arg(wanted));
+                                     .arg(place).arg(row.width).arg(wanted));
             return;
         }
-        const auto name = [&](qsizetype i) { return input.workbook ? fields[i] : UnquotedField(fields[i]).value_or(fields[i]); };
-        const Key key{name(0), tableSheet ? QString() : name(kColumnName)};
-        const QString& text = fields[tableSheet ? 1 : kColumnDescription];
-        entries.insert(key, {place, {text, input.workbook ? std::nullopt : UnquotedField(text)}, order++});
+        for (const qsizetype i : {qsizetype(0), tableSheet ? qsizetype(0) : kColumnName, description}) {
+            if (row.faults.value(i).isEmpty())
+                continue;
+            if (unusable)
+                unusable->append(QStringLiteral("%1: the %2 cell holds %3")
+                                     .arg(place, i == 0 ? u"table" : i == description ? u"description" : u"column",
+                                          row.faults[i]));
+            return;
+        }
+        const Key key{row.fields.value(0), tableSheet ? QString() : row.fields.value(kColumnName)};
+        const QString meant = row.fields.value(description);
+        const QString written = row.written.value(description, meant);
+        FieldText text{written, written == meant ? std::nullopt : std::optional(meant)};
+        entries.insert(key, {place, text, order++});
         places[key].append(place);
     };
     for (const StructureRow& row : input.columns)
@@ -102,6 +125,7 @@ DescriptionChanges CompareDescriptions(const StructureInput& file, const std::ve
         tables.insert(table.name, &table);
     const QHash<Key, FileEntry> baseEntries = base ? Entries(*base, nullptr) : QHash<Key, FileEntry>();
 
+    result.unusable = file.notes;
     const QHash<Key, FileEntry> entries = Entries(file, &result.unusable);
     std::vector<std::pair<qsizetype, Key>> ordered;
     for (auto it = entries.cbegin(); it != entries.cend(); ++it)
@@ -134,8 +158,7 @@ DescriptionChanges CompareDescriptions(const StructureInput& file, const std::ve
         }
         DescriptionChange change{key.first, key.second, *stored, entry.text.Meant(), place, {}};
         const auto original = baseEntries.constFind(key);
-        const bool edited = original == baseEntries.cend() || !(entry.text.raw == original->text.raw ||
-                                                                entry.text.Meant() == original->text.Meant());
+        const bool edited = original == baseEntries.cend() || !entry.text.Same(original->text);
         if (!edited || entry.text.Matches(*stored)) {
             ++result.unchanged;
             continue;
@@ -153,4 +176,22 @@ DescriptionChanges CompareDescriptions(const StructureInput& file, const std::ve
         result.changes.push_back(change);
     }
     return result;
+}
+
+QString BaseMisfit(const StructureInput& file, const StructureInput& base, const QStringList& tables)
+{
+    const QHash<Key, FileEntry> original = Entries(base, nullptr);
+    const QSet<QString> known(tables.cbegin(), tables.cend());
+    const qsizetype ofDatabase = std::count_if(original.keyBegin(), original.keyEnd(),
+                                               [&](const Key& key) { return known.contains(key.first); });
+    if (ofDatabase * 2 < original.size())
+        return QStringLiteral("only %1 of its %2 lines name a table of the database: it is of another database")
+            .arg(ofDatabase).arg(original.size());
+    const QHash<Key, FileEntry> edited = Entries(file, nullptr);
+    const qsizetype shared = std::count_if(edited.keyBegin(), edited.keyEnd(),
+                                           [&](const Key& key) { return original.contains(key); });
+    if (shared * 2 < edited.size())
+        return QStringLiteral("it shares only %1 of the file's %2 lines: it is not the export the file was edited from")
+            .arg(shared).arg(edited.size());
+    return {};
 }

@@ -31,7 +31,14 @@ struct DescriptionChanges {
 // With `base` (the export the file was edited from), only what differs from
 // the base is wanted, and a description changed on the server since is a
 // conflict unless `force`. A description that differs from the server's
-// only as the export writes line breaks and TABs is unchanged.
+// only as the export writes line breaks and TABs, or in how a line break is
+// made (CR LF, CR or LF), is unchanged.
 DescriptionChanges CompareDescriptions(const StructureInput& file, const std::vector<DocumentedTable>& server,
                                        bool mysql, const StructureInput* base = nullptr, bool force = false,
                                        const QStringList& unread = {});
+
+// Why `base` cannot be the untouched export `file` was edited from, empty
+// when it can: most of its lines name tables the database (`tables`, all
+// of its names) does not have, or it shares under half of the file's lines.
+// Without that check every difference would count as an edit.
+QString BaseMisfit(const StructureInput& file, const StructureInput& base, const QStringList& tables);

@@ -1,9 +1,9 @@
 #include "export/DocumentSink.h"
 
 #include "common/CompleteWrite.h"
+#include "common/OutputFile.h"
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 std::optional<DocumentFormat> DocumentFormatOf(const QString& path)
 {
@@ -122,7 +122,7 @@ bool WriteBody(QIODevice& out, const DocumentBody& body)
     return true;
 }
 
-bool CDocumentSink::Commit(const QString& path)
+bool CDocumentSink::Commit(COutputFile& output)
 {
     if ((!m_body.isOpen() && !m_body.open()) || !m_body.flush()) {
         m_error = m_body.errorString();
@@ -131,19 +131,10 @@ bool CDocumentSink::Commit(const QString& path)
     DocumentBody body{m_body, m_sectionEnds, {}};
     for (const QString& table : m_tables)
         body.rest.push_back(m_writer->SectionEnd(m_keys.Find(table), m_keys.unread));
-    QSaveFile file(path);
-    if (!OpenReplacement(file)) {
-        m_error = file.errorString();
-        return false;
-    }
-    if (!m_writer->Finish(file, m_title, m_contents, body, m_error)) {
+    if (!output.Begin() || !m_writer->Finish(output.Device(), m_title, m_contents, body, m_error)
+        || !output.Commit()) {
         if (m_error.isEmpty())
-            m_error = m_body.error() != QFileDevice::NoError ? m_body.errorString() : file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        m_error = file.errorString();
+            m_error = m_body.error() != QFileDevice::NoError ? m_body.errorString() : output.ErrorString();
         return false;
     }
     return true;

@@ -15,6 +15,7 @@
 #include <optional>
 #include <vector>
 
+class COutputFile;
 class QIODevice;
 
 // The data dictionary documents: one self-contained HTML page, or a Word
@@ -80,8 +81,8 @@ std::unique_ptr<CDocumentWriter> MakeDocxWriter();
 
 // Takes the tables of the export loop. Each table's section is written as it
 // comes to a temporary file, so the export holds one table at a time in
-// memory; Commit puts the title and contents before them, the indexes and
-// keys into them, and replaces the file at the path whole.
+// memory; Commit puts the title and contents before them and the indexes
+// and keys into them.
 class CDocumentSink : public CTableSink
 {
 public:
@@ -94,8 +95,9 @@ public:
     bool Started() const { return !m_contents.empty(); }
     // Any time before Commit.
     void SetKeys(KeyCatalog keys) { m_keys = std::move(keys); }
-    // False, with ErrorString, when the file could not be written.
-    bool Commit(const QString& path);
+    // Writes the document to the opened output and commits it; false,
+    // with ErrorString, when it could not be written (the caller cancels).
+    bool Commit(COutputFile& output);
 
 private:
     std::unique_ptr<CDocumentWriter> m_writer;

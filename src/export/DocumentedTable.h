@@ -4,6 +4,8 @@
 #include "export/TableKeys.h"
 #include "export/TableSink.h"
 
+class COutputFile;
+
 #include <QString>
 #include <QStringList>
 
@@ -11,11 +13,13 @@
 
 // A table as the documents beside the structure file show it: its name as
 // the table list shows it, its description and its column rows (the nine
-// values of the column query).
+// values of the column query). A view has no description of its own
+// (MySQL reports "VIEW" as its comment).
 struct DocumentedTable {
     QString name;
     QString description;
     std::vector<QStringList> columns;
+    bool view = false;
 };
 
 // Keeps what the export loop reads, for a document written once it is all in.
@@ -53,8 +57,12 @@ QString HeadingAnchor(const QString& heading, QStringList& used);
 QString MarkdownText(const QString& text);
 
 // The workbook: the structure file's rows on the first sheet, the tables
-// and their descriptions on the second, every cell a text; with keys, the
-// indexes and the foreign keys on two more. Written whole in place of the
-// file at path; false with `error` otherwise.
+// and their descriptions on the second, the views' names (if any) on a third,
+// every cell a text; with keys, the indexes and the foreign keys on two
+// more. Written to the opened output, which the caller commits; false with
+// `error` otherwise.
+bool WriteWorkbook(COutputFile& output, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
+                   const KeyCatalog* keys = nullptr);
+// The same, replacing the file at path whole.
 bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
                    const KeyCatalog* keys = nullptr);

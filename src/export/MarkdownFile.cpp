@@ -2,6 +2,8 @@
 
 #include "catalog/LengthDisplay.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 const QStringList kColumnHeadings = {QStringLiteral("Column"),      QStringLiteral("Type"),
@@ -48,8 +50,21 @@ QString MarkdownText(const QString& text)
             out += c;
         }
     }
-    // A paragraph starting so would turn into a list or a quote.
-    if (!out.isEmpty() && (out[0] == u'-' || out[0] == u'+' || out[0] == u'='))
+    // A paragraph starting so would turn into a list, a heading's rule or,
+    // indented, code. Leading blanks as references keep their place in the
+    // text but start no block.
+    qsizetype blanks = 0;
+    while (blanks < out.size() && (out[blanks] == u' ' || out[blanks] == u'\t'))
+        ++blanks;
+    QString lead;
+    for (qsizetype i = 0; i < blanks; ++i)
+        lead += out[i] == u' ' ? QStringLiteral("&#32;") : QStringLiteral("&#9;");
+    out.replace(0, blanks, lead);
+    static const QRegularExpression ordered(QStringLiteral("^\\d{1,9}(?=[.)](?:[ \t]|$))"));
+    const QRegularExpressionMatch number = ordered.match(out);
+    if (number.hasMatch())
+        out.insert(number.capturedEnd(), u'\\');
+    else if (out.startsWith(u'-') || out.startsWith(u'+') || out.startsWith(u'='))
         out.prepend(u'\\');
     return out;
 }
@@ -114,14 +129,17 @@ QString MarkdownDocument(const QString& database, const std::vector<DocumentedTa
     QStringList anchors;
     for (const DocumentedTable& table : tables) {
         anchors.append(HeadingAnchor(table.name, used));
-        text += QStringLiteral("- [%1](#%2)\n").arg(MarkdownText(table.name), anchors.constLast());
+        text += QStringLiteral("- [%1](#%2)%3\n")
+                    .arg(MarkdownText(table.name), anchors.constLast(), table.view ? u" (view)" : u"");
     }
     QStringList rule;
     for (qsizetype i = 0; i < kColumnHeadings.size(); ++i)
         rule.append(QStringLiteral("---"));
     for (const DocumentedTable& table : tables) {
         text += QStringLiteral("\n## ") + MarkdownText(table.name) + QStringLiteral("\n\n");
-        if (!table.description.isEmpty())
+        if (table.view)
+            text += QStringLiteral("*View*\n\n");
+        else if (!table.description.isEmpty())
             text += MarkdownText(table.description) + QStringLiteral("\n\n");
         text += Row(kColumnHeadings) + Row(rule);
         for (const QStringList& values : table.columns) {
@@ -131,7 +149,7 @@ QString MarkdownDocument(const QString& database, const std::vector<DocumentedTa
                                                  : values.value(i)));
             text += Row(cells);
         }
-        if (keys)
+        if (keys && !table.view) // a view has neither
             text += KeySections(keys->Find(table.name), keys->unread);
     }
     return text;

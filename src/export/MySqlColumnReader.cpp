@@ -8,12 +8,18 @@
 #include <errmsg.h>
 
 #include <QHash>
+#include <QSet>
 
 #include <utility>
 
 namespace {
 
 constexpr int kColumnValues = 9;
+
+ExportProblem QueryFailed(const CMySqlClient& client, const QString& table = {})
+{
+    return {ExportProblem::QueryFailed, table, true, client.m_errorCode, FromMySql(client.m_errorText)};
+}
 
 bool LinkLost(const CMySqlClient& client)
 {
@@ -36,11 +42,11 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
         CatalogRows rows = QueryMySqlRows(client, statement, kColumnValues);
         if (rows.failed) {
             table.failed = true;
-            reading.errors.append(rows.error);
+            reading.problems.push_back(QueryFailed(client, tables[index]));
             reading.linkLost = LinkLost(client);
         } else if (rows.rows.empty()) {
             table.failed = true;
-            reading.errors.append(MissingTableMessage(tables[index]));
+            reading.problems.push_back({ExportProblem::NoColumns, tables[index], true, 0, {}});
         } else {
             table.columns = std::move(rows.rows);
         }
@@ -49,9 +55,20 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
 
 } // namespace
 
-QString MissingTableMessage(const QString& table)
+bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables)
 {
-    return QStringLiteral("未查询到表 %1 的字段，该表可能已被删除。").arg(table);
+    const CatalogRows views = QueryMySqlRows(client, BuildMySqlViewNames(database, client.NoBackslashEscapes()), 1);
+    if (views.failed)
+        return false;
+    QSet<QString> names;
+    for (const QStringList& row : views.rows)
+        names.insert(row.value(0));
+    for (DocumentedTable& table : tables) {
+        table.view = names.contains(table.name);
+        if (table.view)
+            table.description.clear();
+    }
+    return true;
 }
 
 CMySqlColumnChunks::CMySqlColumnChunks(CMySqlClient& client, QString database, QStringList tables, qsizetype chunk)
@@ -84,7 +101,7 @@ ColumnReading CMySqlColumnChunks::Read()
     }
 
     if (!(sent || SendChunk(m_first - tables.size())) || !m_client.Receive()) {
-        reading.errors.append(MySqlQueryFailure(m_client));
+        reading.problems.push_back(QueryFailed(m_client));
         reading.linkLost = m_linkLost = LinkLost(m_client);
         for (TableColumns& table : reading.tables)
             table.failed = true;

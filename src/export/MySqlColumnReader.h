@@ -1,5 +1,8 @@
 #pragma once
 
+#include "export/DocumentedTable.h"
+#include "export/ExportProblem.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -14,15 +17,15 @@ struct TableColumns {
     bool failed = false;
 };
 
-// A table has at least one column, so a column statement that gives none
-// means the table is gone (or out of the user's sight): the export says so
-// instead of writing it empty.
-QString MissingTableMessage(const QString& table);
+// Marks the views among the tables and drops the "VIEW" MySQL gives as
+// their comment; false, with the tables as they were, when the server
+// cannot say which they are.
+bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables);
 
 struct ColumnReading {
-    std::vector<TableColumns> tables; // one per table asked for, same order
-    QStringList errors;               // once per failed statement or missing table
-    bool linkLost = false;            // no later statement on this connection can work
+    std::vector<TableColumns> tables;    // one per table asked for, same order
+    std::vector<ExportProblem> problems; // once per failed statement or missing table
+    bool linkLost = false;               // no later statement on this connection can work
 };
 
 // Reads the columns of the given tables of one database over an open

@@ -7,10 +7,10 @@
 
 namespace {
 
-void Warn(const ExportReports& reports, const QString& text)
+void Warn(const ExportReports& reports, const ExportProblem& problem)
 {
     if (reports.warning)
-        reports.warning(text);
+        reports.warning(problem);
 }
 
 void Progress(const ExportReports& reports, const std::vector<qsizetype>& written)
@@ -28,7 +28,8 @@ bool ExportSqlServerTable(COdbcRecordset& recordset, COdbcConnection& connection
         recordset, connection, BuildCatalogQuery(kQueryColumns, source.name, QString(), kind, false, source.schema),
         kColumnFields);
     if (result.failed || result.rows.empty()) {
-        Warn(reports, result.failed ? result.error : MissingTableMessage(table));
+        Warn(reports, {result.failed ? ExportProblem::QueryFailed : ExportProblem::NoColumns, table, false, 0,
+                       result.error});
         outcome.notWritten.append(table);
         return false;
     }
@@ -42,6 +43,13 @@ bool ExportSqlServerTable(COdbcRecordset& recordset, COdbcConnection& connection
 
 } // namespace
 
+QString WindowMessage(const ExportProblem& problem)
+{
+    if (problem.kind == ExportProblem::NoColumns)
+        return QStringLiteral("未查询到表 %1 的字段，该表可能已被删除。").arg(problem.table);
+    return problem.mysql ? QStringLiteral("查询失败...\n%1 : %2").arg(problem.code).arg(problem.text) : problem.text;
+}
+
 void ExportMySqlTables(CMySqlClient& client, const QString& database, const QStringList& tables, qsizetype chunk,
                        CTableSink& sink, ExportOutcome& outcome, const ExportReports& reports)
 {
@@ -50,8 +58,8 @@ void ExportMySqlTables(CMySqlClient& client, const QString& database, const QStr
     while (!chunks.AtEnd()) {
         const QStringList part = chunks.NextTables();
         const ColumnReading reading = chunks.Read();
-        for (const QString& error : reading.errors)
-            Warn(reports, error);
+        for (const ExportProblem& problem : reading.problems)
+            Warn(reports, problem);
         // A chunk's progress goes out together: a round trip to the window
         // for each table cost as much as writing it.
         std::vector<qsizetype> written;

@@ -2,6 +2,7 @@
 
 #include "common/DbKind.h"
 #include "edit/DescriptionStatements.h"
+#include "export/ExportProblem.h"
 #include "export/TableSink.h"
 
 #include <QString>
@@ -22,7 +23,7 @@ struct ExportOutcome {
 
 // What an export run reports while it goes; either may be empty.
 struct ExportReports {
-    std::function<void(const QString&)> warning;
+    std::function<void(const ExportProblem&)> warning;
     // The column count of each table just written, a batch at a time.
     std::function<void(const std::vector<qsizetype>&)> progress;
 };

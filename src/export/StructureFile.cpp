@@ -65,6 +65,14 @@ QString StructureLine(const QString& table, const QStringList& values, DbKind ki
     return line;
 }
 
+QStringList StructureFields(const QString& table, const QStringList& values, DbKind kind)
+{
+    QStringList fields{table};
+    for (qsizetype i = 0; i < 9; ++i)
+        fields.append(i == 2 ? DisplayLength(values.value(1), values.value(2), kind) : values.value(i));
+    return fields;
+}
+
 QString StructureField(const QString& value)
 {
     QString field;

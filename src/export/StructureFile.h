@@ -19,6 +19,11 @@ class QIODevice;
 // and a TAB one space, so each column stays one line of ten fields.
 QString StructureLine(const QString& table, const QStringList& values, DbKind kind);
 
+// The ten fields of the column's line with their text kept whole (line
+// breaks and TABs too, as a workbook's cells hold them); the length follows
+// the length display rule.
+QStringList StructureFields(const QString& table, const QStringList& values, DbKind kind);
+
 // A value as its field shows it: a line break (CR LF, CR or LF) as "；",
 // a TAB as one space.
 QString StructureField(const QString& value);

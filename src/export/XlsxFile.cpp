@@ -1,18 +1,16 @@
 #include "export/DocumentedTable.h"
 
+#include "common/OutputFile.h"
 #include "export/StructureFile.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <optional>
 
 namespace {
 
@@ -104,21 +102,16 @@ bool WriteKeySheets(lxw_workbook* book, lxw_format* bold, const std::vector<Docu
 
 } // namespace
 
-bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
+bool WriteWorkbook(COutputFile& output, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
                    const KeyCatalog* keys)
 {
-    // The workbook goes to a file beside the target that then takes its
-    // place whole, so a failure leaves the old file as it was.
-    QTemporaryFile staging(QFileInfo(path).absolutePath() + QStringLiteral("/.velmora-XXXXXX.xlsx"));
+    // The writer needs a file name; its file is then copied to the output,
+    // which decides how the target is replaced or written.
+    QTemporaryFile staging(QDir::tempPath() + QStringLiteral("/velmora-XXXXXX.xlsx"));
     if (!staging.open()) {
-        error = staging.errorString();
+        error = QStringLiteral("%1: %2").arg(staging.fileName(), staging.errorString());
         return false;
     }
-    staging.close();
-    // The file gets the rights the old one had, or a new file's.
-    staging.setPermissions(QFile::exists(path) ? QFile::permissions(path)
-                                               : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ReadGroup | QFileDevice::ReadOther);
     const QByteArray stagingName = QFile::encodeName(staging.fileName());
     // Rows go out as they come, as inline strings: no table of shared
     // strings to build, which took most of the time.
@@ -133,17 +126,30 @@ bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tabl
     format_set_bold(bold);
     CSheet columns(book, "Columns");
     CSheet described(book, "Tables");
+    // Only a database with views gets their sheet.
+    const bool anyView = std::any_of(tables.begin(), tables.end(), [](const DocumentedTable& t) { return t.view; });
+    std::optional<CSheet> views;
+    if (anyView)
+        views.emplace(book, "Views");
     bool written = columns.Row(0, StructureHeader(), bold) &&
-        described.Row(0, {QStringLiteral("Table"), QStringLiteral("Description")}, bold);
+        described.Row(0, {QStringLiteral("Table"), QStringLiteral("Description")}, bold) &&
+        (!views || views->Row(0, {QStringLiteral("View")}, bold));
     lxw_row_t row = 1;
     lxw_row_t tableRow = 1;
+    lxw_row_t viewRow = 1;
     for (const DocumentedTable& table : tables) {
         for (const QStringList& values : table.columns)
-            written = written && columns.Row(row++, StructureLine(table.name, values, kind).split(u'\t'));
-        written = written && described.Row(tableRow++, {table.name, table.description});
+            written = written && columns.Row(row++, StructureFields(table.name, values, kind));
+        // A view holds no description of its own: only tables are there to describe.
+        if (table.view)
+            written = written && views->Row(viewRow++, {table.name});
+        else
+            written = written && described.Row(tableRow++, {table.name, table.description});
     }
     columns.Finish();
     described.Finish();
+    if (views)
+        views->Finish();
     if (keys)
         written = written && WriteKeySheets(book, bold, tables, *keys);
     const lxw_error closed = workbook_close(book);
@@ -151,10 +157,34 @@ bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tabl
         error = written ? QString::fromUtf8(lxw_strerror(closed)) : QStringLiteral("a cell could not be written");
         return false;
     }
-    if (std::rename(stagingName.constData(), QFile::encodeName(path).constData()) != 0) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
+    QFile made(staging.fileName());
+    if (!made.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1: %2").arg(made.fileName(), made.errorString());
         return false;
     }
-    staging.setAutoRemove(false);
+    constexpr qint64 kPiece = 1 << 20;
+    for (QByteArray piece = made.read(kPiece); !piece.isEmpty(); piece = made.read(kPiece)) {
+        if (!output.Write(piece)) {
+            error = output.ErrorString();
+            return false;
+        }
+    }
+    if (made.error() != QFileDevice::NoError) {
+        error = QStringLiteral("%1: %2").arg(made.fileName(), made.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool WriteWorkbook(const QString& path, const std::vector<DocumentedTable>& tables, DbKind kind, QString& error,
+                   const KeyCatalog* keys)
+{
+    COutputFile output(path);
+    if (!output.Open() || !WriteWorkbook(output, tables, kind, error, keys) || !output.Commit()) {
+        if (error.isEmpty())
+            error = output.ErrorString();
+        output.Cancel();
+        return false;
+    }
     return true;
 }

@@ -4,6 +4,8 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+
 namespace IniText {
 
 namespace {
@@ -27,14 +29,14 @@ int UnitAt(QByteArrayView bytes, qsizetype offset, Encoding encoding)
         | (static_cast<unsigned char>(bytes[offset + 1]) << 8);
 }
 
+} // namespace
+
 bool IsValidUtf8(QByteArrayView bytes)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
     const QString ignored = decoder.decode(bytes);
     return !decoder.hasError();
 }
-
-} // namespace
 
 Encoding Detect(QByteArrayView bytes)
 {
@@ -103,11 +105,32 @@ QString Decode(QByteArrayView bytes, Encoding encoding)
     return {};
 }
 
-QStringList DecodeLines(const QList<RawLine>& lines, Encoding encoding)
+QList<Encoding> LineEncodings(const QList<RawLine>& lines, Encoding encoding)
+{
+    QList<Encoding> encodings(lines.size(), encoding);
+    if (encoding != Encoding::Gbk)
+        return encodings;
+    QList<bool> valid(lines.size());
+    bool utf8Lines = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        valid[i] = IsValidUtf8(lines[i].bytes);
+        utf8Lines = utf8Lines
+            || (valid[i] && std::any_of(lines[i].bytes.begin(), lines[i].bytes.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) >= 0xE0; }));
+    }
+    if (utf8Lines) {
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            if (valid[i])
+                encodings[i] = Encoding::Utf8;
+    }
+    return encodings;
+}
+
+QStringList DecodeLines(const QList<RawLine>& lines, const QList<Encoding>& encodings)
 {
     QStringList texts;
     texts.reserve(lines.size());
-    if (encoding == Encoding::Gbk && !lines.isEmpty()) {
+    if (!lines.isEmpty() && encodings.count(Encoding::Gbk) == lines.size()) {
         // One conversion for the whole file instead of one per line; CR and LF
         // never occur inside a GBK character, so the line breaks come back
         // where they were. Checked anyway, falling back to line by line.
@@ -117,13 +140,13 @@ QStringList DecodeLines(const QList<RawLine>& lines, Encoding encoding)
             joined += '\n';
         }
         joined.chop(1);
-        texts = Decode(joined, encoding).split(u'\n');
+        texts = Decode(joined, Encoding::Gbk).split(u'\n');
         if (texts.size() == lines.size())
             return texts;
         texts.clear();
     }
-    for (const RawLine& line : lines)
-        texts.append(Decode(line.bytes, encoding));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        texts.append(Decode(lines[i].bytes, encodings[i]));
     return texts;
 }
 
@@ -148,6 +171,12 @@ QByteArray Encode(const QString& text, Encoding encoding)
     }
     }
     return {};
+}
+
+bool CanHold(const QString& text, Encoding encoding)
+{
+    // A character GBK lacks comes back as '?'.
+    return encoding != Encoding::Gbk || Decode(Encode(text, encoding), encoding) == text;
 }
 
 qsizetype ValueStart(QByteArrayView bytes, Encoding encoding)

@@ -1,5 +1,11 @@
 #include "settings/PasswordCodec.h"
 
+#include "settings/IniText.h"
+
+#include <QByteArray>
+
+#include <algorithm>
+
 namespace {
 
 constexpr std::uint16_t kMultiplier = 0x3B27;
@@ -24,15 +30,23 @@ constexpr std::uint16_t NextKey(std::uint16_t key, std::uint16_t scrambled)
 
 } // namespace
 
+namespace {
+
+bool IsLatin1(const QString& text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() <= 0xFF; });
+}
+
+} // namespace
+
 QString CPasswordCodec::Encode(const QString& text, std::uint16_t seed) const
 {
+    const QByteArray bytes = IsLatin1(text) ? text.toLatin1() : text.toUtf8();
     QString letters;
-    letters.reserve(text.size() * 2);
+    letters.reserve(bytes.size() * 2);
     std::uint16_t key = seed;
-    for (const QChar ch : text) {
-        // Only the low byte is scrambled; the high byte is carried along and
-        // then dropped from the letters.
-        const auto scrambled = static_cast<std::uint16_t>(ch.unicode() ^ HighByte(key));
+    for (const char byte : bytes) {
+        const auto scrambled = static_cast<std::uint16_t>(static_cast<unsigned char>(byte) ^ HighByte(key));
         key = NextKey(key, scrambled);
         const std::uint16_t low = LowByte(scrambled);
         letters += QChar(static_cast<char16_t>(u'A' + low / 26));
@@ -43,16 +57,23 @@ QString CPasswordCodec::Encode(const QString& text, std::uint16_t seed) const
 
 QString CPasswordCodec::Decode(const QString& letters, std::uint16_t seed) const
 {
-    QString text;
-    text.reserve(letters.size() / 2);
+    QByteArray bytes;
+    bytes.reserve(letters.size() / 2);
     std::uint16_t key = seed;
     // A single letter left at the end is ignored.
     for (qsizetype i = 0; i + 1 < letters.size(); i += 2) {
         const int first = LowByte(letters[i].unicode()) - 'A';
         const int second = LowByte(letters[i + 1].unicode()) - 'A';
         const auto value = static_cast<std::uint16_t>(first * 26 + second);
-        text += QChar(static_cast<char16_t>(LowByte(value) ^ HighByte(key)));
+        bytes += static_cast<char>(LowByte(value) ^ HighByte(key));
         key = NextKey(key, value);
     }
-    return text;
+    // Latin-1 text whose bytes happen to form UTF-8 of Latin-1 characters
+    // ("Ã©") was stored before UTF-8 was: it stays Latin-1.
+    if (IniText::IsValidUtf8(bytes)) {
+        const QString text = QString::fromUtf8(bytes);
+        if (!IsLatin1(text))
+            return text;
+    }
+    return QString::fromLatin1(bytes);
 }

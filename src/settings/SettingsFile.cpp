@@ -1,12 +1,19 @@
 #include "settings/SettingsFile.h"
 
 #include "common/CompleteWrite.h"
+#include "common/DebugTrace.h"
 #include "settings/IniDocument.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
+
+#include <cerrno>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <mutex>
 
@@ -50,6 +57,55 @@ LoadedFile Load(const QString& path)
     return {FileState::Loaded, CIniDocument::FromBytes(bytes)};
 }
 
+// The file the program may replace: `path` itself, or the regular file its
+// links lead to; a refusal names why it is left alone. Another user's file
+// is never taken over, not even by root, and neither is a link someone else
+// planted (a Pell.ini in a shared folder pointing at one of our files).
+struct WriteTarget {
+    QString path;
+    const char16_t* refusal = nullptr;
+};
+
+WriteTarget FindWriteTarget(const QString& path)
+{
+    QString at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(QFile::encodeName(at).constData(), &info) != 0) {
+            if (errno == ENOENT && hops == 0)
+                return {at};
+            return {at, u"链接的目标不存在"};
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            if (!S_ISREG(info.st_mode))
+                return {at, u"不是普通文件"};
+            if (info.st_uid != geteuid())
+                return {at, u"属于其他用户"};
+            return {at};
+        }
+        if (info.st_uid != geteuid())
+            return {at, u"链接属于其他用户"};
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t size = readlink(QFile::encodeName(at).constData(), target.data(), size_t(target.size()));
+        if (size <= 0 || size >= target.size())
+            return {at, u"链接无法读取"};
+        target.truncate(size);
+        at = QFileInfo(at).dir().absoluteFilePath(QFile::decodeName(target));
+    }
+    return {at, u"链接层数过多"};
+}
+
+// Said once per file and reason: reads write missing keys back all the time.
+void TraceReadOnly(const QString& path, const char16_t* reason)
+{
+    static QSet<QString> told;
+    const QString what = path + u'\n' + QString::fromUtf16(reason);
+    if (told.contains(what))
+        return;
+    told.insert(what);
+    DebugTrace(u"设置文件只读使用: %s (%s)", {path, QString::fromUtf16(reason)});
+}
+
 // The read-only mark counts for every user, root included, as the file
 // attribute it stands for does.
 bool MayReplace(const QString& path)
@@ -69,17 +125,13 @@ QString OneLine(QString text)
     return text;
 }
 
-constexpr auto kOwnerBits = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-
-// The file holds passwords in a scramble anyone can reverse.
-QFileDevice::Permissions CopyPermissions(const QString& path, bool secret)
+// The file holds passwords in a scramble anyone can reverse: a new one is
+// its owner's alone, and storing a password takes away the rights of the
+// group and of others.
+mode_t KeptMode(const struct stat* existing, bool secret)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    // QFileInfo reports the user's bits twice, as "User" and as "Owner".
-    const auto kept = info.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
-    return secret ? kept & kOwnerBits : kept;
+    const mode_t mode = existing ? existing->st_mode & 07777 : 0600;
+    return secret ? mode & 0700 : mode;
 }
 
 // The file is replaced only by a complete new copy, so a failed write (disk
@@ -88,19 +140,36 @@ QFileDevice::Permissions CopyPermissions(const QString& path, bool secret)
 void Store(const QString& path, LoadedFile& loaded, const QString& section, const QString& key,
            const QString& value, bool secret = false)
 {
-    if (loaded.state == FileState::Unusable || !MayReplace(path))
+    if (loaded.state == FileState::Unusable)
         return;
-    if (!loaded.document.SetValue(section, key, OneLine(value))) {
-        // Nothing to rewrite, but a password already stored stays exposed.
-        if (secret && loaded.state == FileState::Loaded)
-            QFile::setPermissions(path, CopyPermissions(path, true));
+    const WriteTarget target = FindWriteTarget(path);
+    if (target.refusal) {
+        TraceReadOnly(path, target.refusal);
         return;
     }
-    QSaveFile file(path);
-    // Set on the copy before it takes the file's place, so that no moment
-    // shows the passwords to others.
-    if (!OpenReplacement(file) || !file.setPermissions(CopyPermissions(path, secret)))
+    if (!MayReplace(target.path))
         return;
+    struct stat old {};
+    const bool existed = stat(QFile::encodeName(target.path).constData(), &old) == 0;
+    if (!loaded.document.SetValue(section, key, OneLine(value))) {
+        // Nothing to rewrite, but a password already stored stays exposed.
+        if (secret && existed)
+            chmod(QFile::encodeName(target.path).constData(), KeptMode(&old, true));
+        return;
+    }
+    QSaveFile file(target.path);
+    if (!OpenReplacement(file))
+        return;
+    // Owner, group and mode go on the copy before it takes the file's place,
+    // so that no moment shows the passwords to others. A group we may not
+    // give it leaves the file as it is rather than changed.
+    const int handle = file.handle();
+    if ((existed && old.st_gid != getegid() && fchown(handle, uid_t(-1), old.st_gid) != 0)
+        || fchmod(handle, KeptMode(existed ? &old : nullptr, secret)) != 0) {
+        file.cancelWriting();
+        TraceReadOnly(path, u"无法保持文件的组和权限");
+        return;
+    }
     if (!WriteAll(file, loaded.document.ToBytes())) {
         file.cancelWriting();
         return;
@@ -125,6 +194,21 @@ QString CSettingsFile::FullPath(const QString& fileName) const
         return fileName;
     // Resolved at every call: the working directory may change between calls.
     return QDir(QDir::currentPath()).filePath(fileName);
+}
+
+std::optional<QString> CSettingsFile::Find(const QString& fileName, const QString& section,
+                                           const QString& key) const
+{
+    const QString path = FullPath(fileName);
+    LoadedFile loaded;
+    {
+        const std::lock_guard lock(FileMutex());
+        loaded = Load(path);
+    }
+    const QString value = ProfileString(loaded.document.Value(section, key).value_or(kMissing)).trimmed();
+    if (value == kMissing)
+        return std::nullopt;
+    return value;
 }
 
 QString CSettingsFile::Read(const QString& fileName, const QString& section, const QString& key,

@@ -2,9 +2,16 @@
 
 #include <QString>
 
+#include <optional>
+
 // Reads and writes single keys of the private-profile (INI) settings file.
 // Stateless: every call goes to the file, so edits made while the program
 // runs take effect at the next read. No operation reports a failure.
+//
+// The file is written only when it is a regular file, or a link (of the
+// user's) to one, that belongs to the effective user; any other is read
+// and left alone, with one trace line saying why. A write replaces the
+// file (a link's target) by a complete copy with its owner, group and mode.
 class CSettingsFile
 {
 public:
@@ -17,6 +24,9 @@ public:
     // the default and the default is returned.
     QString Read(const QString& fileName, const QString& section, const QString& key,
                  const QString& defaultValue) const;
+
+    // The value as Read gives it; nullopt when missing. Writes nothing.
+    std::optional<QString> Find(const QString& fileName, const QString& section, const QString& key) const;
 
     // A file the program creates is readable by its owner alone. `secret`
     // (a stored password) also narrows an existing file that others can

@@ -96,9 +96,11 @@ QString DescriptionSql(int kind, bool add, const QString& text, const Table& tab
         + u"',"_s + Owner(kind, table) + (column.isEmpty() ? QString() : u",N'COLUMN',N'"_s + Literal(column) + u'\'');
 }
 
-QString ReadBackSql(int kind, const Table& table, const QString& column = {})
+// The description read back, or with `count` how many there are.
+QString ReadBackSql(int kind, const Table& table, const QString& column = {}, bool count = false)
 {
-    return u"SELECT [value]=CONVERT(NVARCHAR(4000),[value]) FROM ::fn_listextendedproperty(N'MS_Description',"_s
+    return (count ? u"SELECT [found]=COUNT(*)"_s : u"SELECT [value]=CONVERT(NVARCHAR(4000),[value])"_s)
+        + u" FROM ::fn_listextendedproperty(N'MS_Description',"_s
         + Owner(kind, table) + (column.isEmpty() ? u",NULL,NULL)"_s : u",N'COLUMN',N'"_s + Literal(column) + u"')"_s);
 }
 
@@ -312,6 +314,8 @@ private slots:
         QTest::newRow("table_update_dropped") << Describe{1, 1, {}, false, kEof};
         QTest::newRow("column_add_dropped") << Describe{0, 1, u"price"_s, true, kEof};
         QTest::newRow("column_stored_otherwise") << Describe{1, 1, u"price"_s, true, u"stored:cut"_s};
+        // The list shows an empty property as none; the server has it.
+        QTest::newRow("table_empty_property") << Describe{1, 2, {}, false, {}};
     }
     void describe()
     {
@@ -321,7 +325,9 @@ private slots:
         const QString sent = Key(u"Sales"_s, DescriptionSql(catalog, add, text, kSales[table], column));
         const QString readBack = Key(u"Sales"_s, ReadBackSql(catalog, kSales[table], column));
         const QString stored = failure.startsWith(u"stored:"_s) ? failure.mid(7) : text;
+        const QString count = Key(u"Sales"_s, ReadBackSql(catalog, kSales[table], column, true));
         Serve(catalog, [&](Replies& replies) {
+            replies[count] = TdsReply({u"found"_s}, {{add ? u"0"_s : u"1"_s}});
             replies[readBack] = TdsReply({u"value"_s}, {{stored}});
             replies[sent] = TdsReply::Refusal(failure == kEof || stored != text ? QString() : failure);
             replies[sent].hangUp = failure == kEof;
@@ -336,6 +342,9 @@ private slots:
         QWidget* const button = w->Control(column.isEmpty() ? 1021 : 1020);
         Retype(field, text);
         const QStringList tables = Rows(w->m_tableList), columns = Rows(w->m_columnList);
+        const QTreeWidget* const list = column.isEmpty() ? w->m_tableList : w->m_columnList;
+        const QStringList attempt = list->currentItem()->text(column.isEmpty() ? 1 : 8).isEmpty()
+            ? QStringList{count, sent} : QStringList{sent};
         m_peer.ClearLog();
         QTest::mouseClick(button, Qt::LeftButton);
         QTreeWidgetItem* const row = (column.isEmpty() ? w->m_tableList : w->m_columnList)->currentItem();
@@ -352,6 +361,7 @@ private slots:
             QCOMPARE(Rows(w->m_tableList), tables);
             QCOMPARE(Rows(w->m_columnList), columns);
             Serve(catalog, [&](Replies& replies) {
+                replies[count] = TdsReply({u"found"_s}, {{u"0"_s}});
                 replies[sent] = {};
                 replies[readBack] = TdsReply({u"value"_s}, {{text}});
             });
@@ -359,7 +369,7 @@ private slots:
         }
         QCOMPARE(w.messages, QStringList());
         QVERIFY(!button->isEnabled() && !w->m_statusLabel->isVisible());
-        QCOMPARE(Log(), QStringList(failure.isEmpty() ? 1 : 2, sent) << readBack);
+        QCOMPARE(Log(), (failure.isEmpty() ? attempt : attempt + attempt) + QStringList{readBack});
         QCOMPARE(row->text(column.isEmpty() ? 1 : 8), text);
     }
 
@@ -370,14 +380,16 @@ private slots:
     {
         const Table dbo{u"x"_s, {}, {u"a|int|10|0|√||||"_s}}, sales{u"x"_s, u"销售"_s, {u"b|int|10|0|√||||"_s}, u"sales"_s};
         const QString text = u"ß✓😀 weiß"_s;
-        const QStringList sent = {Key(u"Archive"_s, DescriptionSql(1, true, text, sales, u"b"_s)),
+        const QStringList sent = {Key(u"Archive"_s, ReadBackSql(1, sales, u"b"_s, true)),
+                                  Key(u"Archive"_s, DescriptionSql(1, true, text, sales, u"b"_s)),
                                   Key(u"Archive"_s, ReadBackSql(1, sales, u"b"_s))};
         Serve(1, [&](Replies& replies) {
+            replies[sent[0]] = TdsReply({u"found"_s}, {{u"0"_s}});
             replies[Key(u"Archive"_s, TablesSql(1))].rows = {{u"x"_s, {}, u"dbo"_s}, {u"x"_s, u"销售"_s, u"sales"_s}};
             for (const Table* table : {&dbo, &sales})
                 replies[Key(u"Archive"_s, ColumnsSql(1, *table))] = TdsReply(kFields, {table->columns[0].split(u'|')});
-            replies[sent[0]] = {};
-            replies[sent[1]] = TdsReply({u"value"_s}, {{text}});
+            replies[sent[1]] = {};
+            replies[sent[2]] = TdsReply({u"value"_s}, {{text}});
         });
         Window w;
         Connect(w);

@@ -3,6 +3,7 @@
 
 #include "catalog/CatalogQuery.h"
 #include "edit/DescriptionStatements.h"
+#include "settings/PasswordCodec.h"
 #include "support/TdsPeer.h"
 
 #include <QJsonDocument>
@@ -13,10 +14,47 @@
 
 #include <array>
 
+#include <sys/stat.h>
+#include <zip.h>
+
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export.
 
 struct Exit { QStringList arguments; int status; QString error; };
+
+// An edited file as a spreadsheet or a person hands it back. `lines`: TSV
+// lines after the header, or a workbook's Columns rows as XML, then after a
+// line "Tables" its Tables rows (no such line: no Tables sheet). `base`:
+// TSV lines of the file given as "base.txt"; "self" names the file itself.
+struct Reading { QString kind; QStringList lines, base, options; int status; QString said, after; };
+
+// A workbook of the sheets Columns and, where given, Tables.
+static bool WriteBook(const QString& path, const QStringList& lines)
+{
+    const QByteArray main = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")";
+    const qsizetype split = lines.indexOf("Tables");
+    std::vector<QStringList> sheets{lines.mid(0, split)};
+    if (split >= 0)
+        sheets.push_back(lines.mid(split + 1));
+    QByteArray listed, relations;
+    int code = 0;
+    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+    std::vector<QByteArray> parts;
+    for (size_t i = 0; i < sheets.size(); ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        listed += "<sheet name=\"" + QByteArray(i ? "Tables" : "Columns") + "\" sheetId=\"" + n + "\" r:id=\"s" + n + "\"/>";
+        relations += "<Relationship Id=\"s" + n + "\" Target=\"s" + n + ".xml\"/>";
+        parts.push_back("<worksheet" + main + "><sheetData>" + sheets[i].join("").toUtf8() + "</sheetData></worksheet>");
+    }
+    parts.push_back("<workbook" + main + R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + listed + "</sheets></workbook>");
+    parts.push_back(R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + relations + "</Relationships>");
+    bool added = zip != nullptr;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const QByteArray name = i == sheets.size() ? "xl/workbook.xml" : i > sheets.size() ? "xl/_rels/workbook.xml.rels" : "xl/s" + QByteArray::number(i + 1) + ".xml";
+        added = added && zip_file_add(zip, name.constData(), zip_source_buffer(zip, parts[i].constData(), parts[i].size(), 0), 0) >= 0;
+    }
+    return added && zip_close(zip) == 0;
+}
 
 struct Ran {
     int status;
@@ -57,6 +95,7 @@ private slots:
                      " code varchar(8) not null default '00000007') comment 'Pipes | and\\nbreaks <b>'");
         Run(m_admin, "create table vel_cli.alpha (e varchar(5) default '1e5', f varchar(5) default '=1+1',"
                      " g decimal(4,2) default 0.00, t varchar(5) default 'TRUE')");
+        Run(m_admin, "create view vel_cli.v as select id from vel_cli.Zeta");
         m_full = {"--kind", "mysql", "--server", Server().host, "--port", Server().port, "--user", Server().user,
                   "--database", "vel_cli"};
     }
@@ -64,6 +103,8 @@ private slots:
     {
         m_admin.Query("drop database if exists vel_cli");
         m_admin.Query("drop database if exists vel_apply");
+        m_admin.Query("drop database if exists vel_read");
+        m_admin.Query("drop user if exists vel_pw");
     }
 
     // The server from the history the window wrote, with its stored password:
@@ -89,15 +130,42 @@ private slots:
         QStringList expected = QString(QStringDecoder(QStringDecoder::Utf16LE)(ReadAll(windowFile).mid(2))).split("\r\n");
         for (QString& line : expected)
             line.replace(QRegularExpression("([^\t]+)"), "s:\\1");
+        // The view has no "VIEW" description: it is named on a sheet of its own.
+        expected.removeLast();
+        expected << "s:Table\ts:Description" << "s:alpha\t" << "s:Zeta\ts:Pipes | and" << "breaks <b>" << "s:View" << "s:v"
+                 << "s:Table\ts:Index\ts:Columns\ts:Unique\ts:Primary" << "s:Zeta\ts:PRIMARY\ts:id\ts:√\ts:√"
+                 << "s:Table\ts:Key\ts:Columns\ts:References\ts:Referenced columns\ts:On delete\ts:On update" << "";
         for (const char* book : {"cli.xlsx", "window.xlsx"}) {
             QProcess python; // the system's, with python3-openpyxl
             python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\n"
-                                       "for r in openpyxl.load_workbook(sys.argv[1])['Columns'].iter_rows():\n"
-                                       " print('\\t'.join('' if c.value is None else c.data_type+':'+c.value for c in r))",
+                                       "for s in openpyxl.load_workbook(sys.argv[1]):\n"
+                                       " for r in s.iter_rows():\n"
+                                       "  print('\\t'.join('' if c.value is None else c.data_type+':'+c.value for c in r))",
                                  w.folder.filePath(book)});
             QVERIFY(python.waitForFinished(60000));
             QCOMPARE(QString::fromUtf8(python.readAllStandardOutput()).split('\n'), expected);
         }
+    }
+
+    // A history written by hand, its values quoted as the window takes them,
+    // with a password beyond Latin-1: read as the window reads it, and the
+    // file left as it was.
+    void historyReadAsTheWindow()
+    {
+        const QString password = "密码Łódź€😀";
+        Run(m_admin, "create or replace user vel_pw identified by '" + password + "'");
+        Run(m_admin, "grant select on vel_cli.* to vel_pw");
+        QTemporaryDir folder;
+        const QString host = Server().host;
+        const QByteArray ini = ("[Database]\nServer1=\"" + host + "\"\n[" + host + "]\nType=\"MySQL\"\nPort='" +
+                                Server().port + "'\nUser=\"vel_pw\"\nPass=\"" +
+                                CPasswordCodec().Encode(password, CPasswordCodec::kSeed) + "\"\n").toUtf8();
+        QFile file(folder.filePath("Pell.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
+        file.close();
+        const Ran ran = Velmora(folder.path(), {"coverage", "--server", host, "--database", "vel_cli"});
+        QVERIFY2(ran.status == 0, qPrintable(ran.err));
+        QCOMPARE(ReadAll(file.fileName()), ini);
     }
 
     // What the two subcommands print for a server given in full.
@@ -109,10 +177,11 @@ private slots:
         const QString head = "| Column | Type | Length | Scale | Nullable | Primary key | Auto increment | Default | "
                              "Description |\n" + rule;
         QCOMPARE(QString::fromUtf8(md.out),
-                 "# vel\\_cli\n\n## Contents\n\n- [alpha](#alpha)\n- [Zeta](#zeta)\n\n## alpha\n\n" + head +
+                 "# vel\\_cli\n\n## Contents\n\n- [alpha](#alpha)\n- [v](#v) (view)\n- [Zeta](#zeta)\n\n## alpha\n\n" + head +
                      "| e | varchar | 5 |  | √ |  |  | '1e5' |  |\n| f | varchar | 5 |  | √ |  |  | '=1+1' |  |\n"
                      "| g | decimal | 4 | 2 | √ |  |  | 0.00 |  |\n| t | varchar | 5 |  | √ |  |  | 'TRUE' |  |\n"
                      "\n**Indexes**\n\nNone.\n\n**Foreign keys**\n\nNone.\n"
+                     "\n## v\n\n*View*\n\n" + head + "| id | int | 10 | 0 |  |  |  | 0 | a\\\\b |\n"
                      "\n## Zeta\n\nPipes \\| and<br>breaks &lt;b&gt;\n\n" + head +
                      "| id | int | 10 | 0 |  | √ | √ |  | a\\\\b |\n| code | varchar | 8 |  |  |  |  | '00000007' |  |\n"
                      "\n**Indexes**\n\n| Name | Columns | Unique | Primary |\n| --- | --- | --- | --- |\n"
@@ -120,13 +189,71 @@ private slots:
         const Ran text = Velmora(QDir::tempPath(), QStringList{"coverage"} + m_full, Server().password);
         QCOMPARE(text.status, 0);
         for (const char* line : {"Tables described:  1/2 (50.0%)", "Columns described: 1/6 (16.7%)",
-                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n"})
+                                 "alpha\tundescribed\tcolumns 0/4 (0.0%)", "table alpha\n", "column Zeta.code\n",
+                                 "\nv\tview\n"})
             QVERIFY2(text.out.contains(line), line);
         const Ran json = Velmora(QDir::tempPath(), QStringList{"coverage", "--format", "json"} + m_full,
                                  Server().password);
         const QJsonObject root = QJsonDocument::fromJson(json.out).object();
         QCOMPARE(root["describedColumns"].toInt(), 1);
         QCOMPARE(root["tablePercent"].toDouble(), 50.0);
+        QCOMPARE(root["views"].toInt(), 1);
+    }
+
+    // What -o names is written, never replaced: a link stays a link and its
+    // file gets the whole export; a FIFO's reader gets it. A full device or
+    // standard output fails, naming it and why.
+    void outputTargets_data()
+    {
+        QTest::addColumn<QString>("format");
+        for (const char* format : {"tsv", "md", "xlsx"})
+            QTest::newRow(format) << format;
+    }
+    void outputTargets()
+    {
+        QFETCH(QString, format);
+        QTemporaryDir folder;
+        const QString at = folder.path() + '/';
+        const auto velmora = [&](const QStringList& arguments, const QString& out = {}) {
+            QProcess shell; // standard output redirected, as a user does
+            shell.setWorkingDirectory(folder.path());
+            shell.setProcessEnvironment([] { auto env = QProcessEnvironment::systemEnvironment();
+                                              env.insert("VELMORA_PASSWORD", Server().password); return env; }());
+            if (!out.isEmpty())
+                shell.setStandardOutputFile(out);
+            shell.start(VELMORA_PROGRAM, QStringList{"export", "--format", format} + arguments + m_full);
+            shell.waitForFinished(60000);
+            return Ran{shell.exitCode(), {}, QString::fromUtf8(shell.readAllStandardError())};
+        };
+        // A workbook's sheets, without the time it was made.
+        const auto content = [&](const QString& path) {
+            QProcess unzip;
+            unzip.start("unzip", {"-p", path, "xl/worksheets/*"});
+            unzip.waitForFinished(60000);
+            return format == "xlsx" ? unzip.readAllStandardOutput() : ReadAll(path);
+        };
+        QCOMPARE(velmora({"-o", "plain"}).status, 0);
+        const QByteArray expected = content(at + "plain");
+        QVERIFY(expected.size() > 500);
+
+        QVERIFY(QDir(at).mkdir("real") && QFile::copy(at + "plain", at + "real/old") && QFile::link("real/old", at + "link"));
+        QCOMPARE(velmora({"-o", "link"}).status, 0);
+        QVERIFY(QFileInfo(at + "link").isSymLink());
+        QCOMPARE(content(at + "real/old"), expected);
+
+        QCOMPARE(mkfifo(QFile::encodeName(at + "fifo").constData(), 0600), 0);
+        QProcess reader;
+        reader.setStandardOutputFile(at + "read");
+        reader.start("cat", {at + "fifo"});
+        QCOMPARE(velmora({"-o", "fifo"}).status, 0);
+        QVERIFY(reader.waitForFinished(20000));
+        QVERIFY(!QFileInfo(at + "fifo").isFile());
+        QCOMPARE(content(at + "read"), expected);
+
+        const bool toStandardOutput = format == "md";
+        const Ran full = toStandardOutput ? velmora({}, "/dev/full") : velmora({"-o", "/dev/full"});
+        QVERIFY2(full.status == 1 && full.err.contains((toStandardOutput ? "standard output" : "/dev/full") +
+                                                       QString(": No space left on device")), qPrintable(full.err));
     }
 
     void exitStatus_data()
@@ -146,6 +273,15 @@ private slots:
         QTest::newRow("below") << Exit{QStringList{"coverage", "--min", "17"} + full, 1, "below 17%"};
         QTest::newRow("no file") << Exit{QStringList{"apply"} + full, 2, "name the file to apply"};
         QTest::newRow("help") << Exit{{"apply", "--help"}, 0, ""};
+        for (const char* port : {"89842", "24306abc", "abc", "0"}) {
+            QStringList badPort = full;
+            badPort[5] = port;
+            QTest::addRow("port %s", port) << Exit{QStringList{"export"} + badPort, 2, "--port is a number from 1 to 65535"};
+        }
+        QTest::newRow("min nan") << Exit{QStringList{"coverage", "--min", "nan"} + full, 2, "--min is a percentage"};
+        QTest::newRow("settings first") << Exit{QStringList{"--user-settings", "coverage"} + full, 0, ""};
+        QTest::newRow("version first") << Exit{QStringList{"-v", "export"} + full, 2, "'-v' goes after the command"};
+        QTest::newRow("table twice") << Exit{QStringList{"export", "--table", "alpha", "--table", "alpha", "-o", "x.md"} + full, 0, ""};
     }
     void exitStatus()
     {
@@ -156,8 +292,8 @@ private slots:
         QVERIFY2(ran.status == status && (error.isEmpty() ? ran.err.isEmpty() : ran.err.contains(error)),
                  qPrintable(QString::number(ran.status) + ": " + ran.err));
         // A failed table leaves the others written; nothing half-made stays.
-        if (arguments.contains("gone"))
-            QVERIFY(ReadAll(folder.filePath("x.md")).contains("## alpha"));
+        if (arguments.contains("x.md"))
+            QCOMPARE(ReadAll(folder.filePath("x.md")).count("## alpha"), 1);
         if (arguments.contains("--help"))
             QVERIFY2(ran.out.startsWith("Usage: velmora apply [options] FILE\n"), ran.out);
     }
@@ -187,7 +323,8 @@ private slots:
                                                 QString::number(peer.Port()), "--user", "sa", "--database", "Sales",
                                                 "-o", "s.txt"}, "pw");
         QCOMPARE(ran.status, 1);
-        QVERIFY2(ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
+        QVERIFY2(ran.err.contains("the column query of table 'Gone' failed: ") &&
+                     ran.err.contains("table 'Gone' could not be read"), qPrintable(ran.err));
         QCOMPARE(ReadAll(folder.filePath("s.txt")),
                  Utf16File({kHeader, "orders\tid\tint\t10\t0\t\t√\t√\t\t", "sales.Items\tsku\tnvarchar\tMAX\t0\t√\t\t\t\tx"}));
 
@@ -195,7 +332,12 @@ private slots:
         // then read back.
         const SqlServerTable items{1, "sales", "Items"};
         const QString update = SqlServerColumnDescription(ExtendedPropertyProcedure("x"), "新", items, "sku");
+        // orders.id lists as none but has an empty property: updated, not added.
+        const SqlServerTable orders{1, "dbo", "orders"};
+        const QString emptyUpdated = SqlServerColumnDescription(ExtendedPropertyProcedure("x"), "编号", orders, "id");
         peer.SetRoute([&](const QString& sql, const QString& database) {
+            if (sql == SqlServerDescriptionCount(orders, "id"))
+                return TdsReply({"found"}, {{"1"}});
             if (sql == update)
                 return TdsReply();
             return sql == SqlServerDescriptionReadBack(items, "sku") ? TdsReply({"value"}, {{"新"}}) : listing(sql, database);
@@ -211,7 +353,8 @@ private slots:
                      applied.err.contains("line 3: orders.id failed: ") && applied.err.contains("refused"),
                  qPrintable(applied.err));
         const std::vector<TdsBatch> batches = peer.Batches();
-        QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == update; }), 1);
+        for (const QString& sent : {update, emptyUpdated})
+            QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == sent; }), 1);
     }
 
     // Export, edit as a spreadsheet saves it, preview, apply: exactly the
@@ -308,6 +451,63 @@ private slots:
         QCOMPARE(velmora({"apply", "--base", "base.txt", "--force", "conflict.txt"}).status, 0);
         QCOMPARE(state(), after.replace("COMMENT '名称'", "COMMENT '名称2'"));
         QCOMPARE(velmora({"apply", "base.md"}).status, 2);
+    }
+
+    // Each fault of reading an edited file: what is written, named or refused.
+    void applyReading_data()
+    {
+        QTest::addColumn<Reading>("r");
+        // Text cells from column A on, then `last` as it stands.
+        const auto row = [](const QStringList& texts, const QString& last = {}) {
+            QString xml = "<row>";
+            for (const QString& text : texts)
+                xml += "<c t=\"inlineStr\"><is><t>" + text + "</t></is></c>";
+            return xml + last + "</row>";
+        };
+        const auto description = [](const QString& inner) { return "<c r=\"J\"" + inner + "</c>"; };
+        const QString header = row(kHeader.split('\t')), head = row({"Table", "Description"});
+        // b and c: the export's own fields that start and end with a quote.
+        const QString was = "l1\r\nl2|\"b|c\"|x\r\ny";
+        QTest::newRow("tsv_quoted_break_tab") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\t\"new\nline\tq \"\"x\"\"\"", "r\ta\t\t\t\t\t\t\t\t\"l1\nl2\""}, {}, {}, 0, "", "l1\r\nl2|new\nline\tq \"x\"|c\"|x\r\ny"};
+        QTest::newRow("xlsx_formula_cached") << Reading{"xlsx", {header, row({"r", "b"}, description(R"( t="str"><f>"f"&amp;"v"</f><v>fv</v>)"))}, {}, {}, 1, "no Tables sheet: table descriptions not read", "l1\r\nl2|fv|c\"|x\r\ny"};
+        QTest::newRow("xlsx_formula_uncomputed") << Reading{"xlsx", {header, row({"r", "b"}, description("><f>1+1</f><v></v>")), "Tables", head, row({"r"}, R"(<c t="e"><v>#N/A</v></c>)")}, {}, {}, 1, "Columns row 2: the description cell holds a formula without a computed value", was};
+        QTest::newRow("xlsx_error_cell") << Reading{"xlsx", {header, row({"r", "c"}, description(R"( t="e"><v>#NAME?</v>)")), "Tables", head}, {}, {}, 1, "Columns row 2: the description cell holds the error #NAME?", was};
+        QTest::newRow("xlsx_line_breaks_lf") << Reading{"xlsx", {header, row({"r", "a", "", "", "", "", "", "", "", "l1\nl2"}), "Tables", head, row({"r", "x\ny"})}, {}, {}, 0, "", was};
+        QTest::newRow("xlsx_too_large") << Reading{"xlsx", {header, QString(33 << 20, ' ')}, {}, {}, 2, "larger than 32 MiB", was};
+        QTest::newRow("base_of_another_database") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {"zz\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "it is of another database", was};
+        QTest::newRow("base_sharing_under_half") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew", "r\tc\t\t\t\t\t\t\t\tc", "r\ta\t\t\t\t\t\t\t\tl1；l2"}, {"r\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "shares only 1 of the file's 3 lines", was};
+        QTest::newRow("force_without_base") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {}, {"--force"}, 2, "--force goes with --base", was};
+        QTest::newRow("own_tsv") << Reading{"export.txt", {}, {}, {}, 0, "", was};
+        QTest::newRow("own_tsv_as_base") << Reading{"export.txt", {}, {}, {"--base", "self"}, 0, "", was};
+        QTest::newRow("own_xlsx_as_base") << Reading{"export.xlsx", {}, {}, {"--base", "self"}, 0, "", was};
+    }
+    void applyReading()
+    {
+        QFETCH(Reading, r);
+        Run(m_admin, "drop database if exists vel_read");
+        Run(m_admin, "create database vel_read character set utf8mb4");
+        Run(m_admin, "create table vel_read.r (a int comment 'l1\\r\\nl2', b int comment '\"b', c int comment 'c\"') comment 'x\\r\\ny'");
+        QStringList full = m_full;
+        full.last() = "vel_read";
+        QTemporaryDir folder;
+        const QString file = folder.filePath(r.kind.startsWith("export") ? r.kind : "edited." + r.kind);
+        if (r.kind.startsWith("export"))
+            QCOMPARE(Velmora(folder.path(), QStringList{"export", "-o", file} + full, Server().password).status, 0);
+        else if (r.kind == "xlsx")
+            QVERIFY(WriteBook(file, r.lines));
+        for (const auto& [path, lines] : {std::pair(r.kind == "tsv" ? file : QString(), r.lines), std::pair(folder.filePath("base.txt"), r.base)}) {
+            QFile text(path);
+            QVERIFY(path.isEmpty() || (text.open(QIODevice::WriteOnly) && text.write((QStringList{kHeader} + lines).join("\n").toUtf8()) > 0));
+        }
+        const Ran ran = Velmora(folder.path(), QStringList{"apply"} + r.options.replaceInStrings("self", file) + full + QStringList{file},
+                                Server().password);
+        QVERIFY2(ran.status == r.status && ran.err.contains(r.said), qPrintable(QString::number(ran.status) + ": " + ran.err));
+        Run(m_admin, "select column_comment from information_schema.columns where table_schema='vel_read' "
+                     "union all select table_comment from information_schema.tables where table_schema='vel_read'");
+        QStringList after;
+        for (int row = 0; row < m_admin.RowCount(); ++row)
+            after << FromMySql(m_admin.GetValue(row, 0));
+        QCOMPARE(after.join('|'), r.after);
     }
 };
 

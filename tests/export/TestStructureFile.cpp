@@ -1,3 +1,4 @@
+#include "export/DocumentedTable.h"
 #include "export/ExportFileName.h"
 #include "export/StructureFile.h"
 
@@ -62,6 +63,29 @@ private slots:
     {
         QFETCH(QStringList, values);
         QTEST(StructureLine("t", values, 2), "line");
+    }
+
+    // A description in a Markdown paragraph or cell renders as the text it
+    // is: nothing in it starts a list, code, a quote or emphasis.
+    void markdownText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("markdown");
+        QTest::newRow("ordered_list") << "1. first" << "1\\. first";
+        QTest::newRow("ordered_paren") << "12) x" << "12\\) x";
+        QTest::newRow("number_alone") << "3." << "3\\.";
+        QTest::newRow("decimal_stays") << "0.00" << "0.00";
+        QTest::newRow("indented_code") << "    code\tx" << "&#32;&#32;&#32;&#32;code\tx";
+        QTest::newRow("tab_code") << "\t1. a" << "&#9;1. a";
+        QTest::newRow("bullet") << "- a" << "\\- a";
+        QTest::newRow("inline_marks") << "a|b *c* _d_ <e> \\ `f` [g] #h ~i & j"
+                                      << "a\\|b \\*c\\* \\_d\\_ &lt;e&gt; \\\\ \\`f\\` \\[g\\] \\#h \\~i &amp; j";
+        QTest::newRow("breaks") << "a\r\nb\rc\nd" << "a<br>b<br>c<br>d";
+    }
+    void markdownText()
+    {
+        QFETCH(QString, text);
+        QTEST(MarkdownText(text), "markdown");
     }
 
     // Short writes are completed; a device that fills up fails the write and says why.

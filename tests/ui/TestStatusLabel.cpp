@@ -74,9 +74,9 @@ private slots:
             int text = 0;
             bool eventFilter(QObject* label, QEvent* event) override
             {
-                const auto* paint = static_cast<QPaintEvent*>(event);
                 text += event->type() == QEvent::Paint
-                    && paint->region().intersects(static_cast<QWidget*>(label)->rect().adjusted(2, 2, -2, -2));
+                    && static_cast<QPaintEvent*>(event)->region().intersects(
+                        static_cast<QWidget*>(label)->rect().adjusted(2, 2, -2, -2));
                 return false;
             }
         } paints;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Times a column and a table description write on a table of 1,000 columns
+# Times column and table description writes on a table of 1,000 columns
 # (bench_wide_comment) against a private MariaDB; prints a Markdown table.
+# c500 is a FLOAT without a default, c502 a VARCHAR with one, c505 a
+# DECIMAL without.
 #   run-wide-comment-bench.sh [PATH/TO/bench_wide_comment] [RUNS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,4 +25,4 @@ awk -v q="'" 'BEGIN {
     print ") engine=InnoDB comment " q "wide" q ";"
     print "insert into wide1000 (c1) select seq from seq_1_to_1000;"
 }' | client
-"$program" bench_wide wide1000 c500 "$runs"
+VELMORA_BENCH_RUNS=$runs "$program" bench_wide wide1000 c500 c502 c505

@@ -59,10 +59,21 @@ QString MySqlCommentClause(const QString& description, bool noBackslashEscapes)
     return QStringLiteral("comment '") + EscapeMySqlLiteral(description, noBackslashEscapes) + u'\'';
 }
 
-QString MySqlTableComment(const QString& table, const QString& description, bool noBackslashEscapes)
+QString MySqlTableComment(const QString& table, const QString& description, bool noBackslashEscapes,
+                          const QStringList& restated)
 {
-    return QStringLiteral("alter table ") + MySqlIdentifier(table) + u' '
+    QString statement = QStringLiteral("alter table ") + MySqlIdentifier(table) + u' '
         + MySqlCommentClause(description, noBackslashEscapes);
+    for (const QString& clause : restated)
+        statement += QStringLiteral(", ") + clause;
+    return statement;
+}
+
+QString MySqlFloatDefaults(const QString& table)
+{
+    return QStringLiteral("select COLUMN_NAME from information_schema.`COLUMNS` where TABLE_SCHEMA = database() "
+                          "and TABLE_NAME = '%1' and DATA_TYPE = 'float' and COLUMN_DEFAULT <> 'NULL'")
+        .arg(EscapeMySqlLiteral(table));
 }
 
 QString MySqlShowCreateTable(const QString& table)
@@ -136,6 +147,15 @@ QString MySqlExactValues(const QString& table, const QString& column, bool withD
         values << QStringLiteral("(select SRID from information_schema.GEOMETRY_COLUMNS where F_TABLE_SCHEMA = "
                                  "database() and F_TABLE_NAME = '%1' and G_GEOMETRY_COLUMN = '%2')")
                       .arg(EscapeMySqlLiteral(table), EscapeMySqlLiteral(column));
+    return QStringLiteral("select %1 from (select 1 as velmora_one) velmora_row left join %2 on true limit 1")
+        .arg(values.join(QStringLiteral(", ")), MySqlIdentifier(table));
+}
+
+QString MySqlFloatDefaultValues(const QString& table, const QStringList& columns)
+{
+    QStringList values;
+    for (const QString& column : columns)
+        values << DefaultValue(MySqlIdentifier(table) + u'.' + MySqlIdentifier(column), false, true);
     return QStringLiteral("select %1 from (select 1 as velmora_one) velmora_row left join %2 on true limit 1")
         .arg(values.join(QStringLiteral(", ")), MySqlIdentifier(table));
 }

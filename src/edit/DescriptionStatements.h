@@ -3,6 +3,7 @@
 #include "common/DbKind.h"
 
 #include <QString>
+#include <QStringList>
 
 // Statement texts of the description updates. Names and descriptions are
 // quoted so that the server stores exactly the text given.
@@ -34,7 +35,13 @@ QString MySqlIdentifier(const QString& name);
 // COMMENT '<description>' for a session with or without NO_BACKSLASH_ESCAPES.
 QString MySqlCommentClause(const QString& description, bool noBackslashEscapes);
 
-QString MySqlTableComment(const QString& table, const QString& description, bool noBackslashEscapes);
+// `restated`: further clauses ("modify column …") of the same statement.
+QString MySqlTableComment(const QString& table, const QString& description, bool noBackslashEscapes,
+                          const QStringList& restated = {});
+// The names of the table's FLOAT columns with a default.
+QString MySqlFloatDefaults(const QString& table);
+// One row: "=" and each column's default as a DOUBLE (see MySqlExactValues).
+QString MySqlFloatDefaultValues(const QString& table, const QStringList& columns);
 QString MySqlShowCreateTable(const QString& table);
 // A comment-only restatement that the server must do on the table's
 // definition alone (see DescriptionUpdate.cpp for the clause).

@@ -280,6 +280,76 @@ UpdateResult InexactRefused(const QString& column, bool members)
                 .arg(column, members ? QStringLiteral("ENUM/SET values") : QStringLiteral("default"))};
 }
 
+// MariaDB rounds the default of every FLOAT column of a table to six digits
+// on any ALTER of the table (seen on 10.11), so each whose printing is not
+// its value is restated in the same statement with its exact default, as
+// further "modify column" clauses. `create` is read when needed. Nullopt
+// with `failure` set when a statement failed or a default cannot be read.
+std::optional<QStringList> KeepFloatDefaults(CMySqlClient& client, const QString& table, const QString& except,
+                                             QString& create, UpdateResult& failure)
+{
+    if (!Run(client, MySqlFloatDefaults(table))) {
+        failure = Finish(client, UpdateResult::Failed, table);
+        return std::nullopt;
+    }
+    QStringList names;
+    for (int row = 0; row < client.RowCount(); ++row)
+        if (const QString name = FromMySql(client.GetValue(row, 0)); name.compare(except, Qt::CaseInsensitive) != 0)
+            names << name;
+    QStringList clauses;
+    if (names.isEmpty())
+        return clauses;
+    if (create.isEmpty() && !Run(client, MySqlShowCreateTable(table))) {
+        failure = Finish(client, UpdateResult::Failed, table);
+        return std::nullopt;
+    }
+    if (create.isEmpty())
+        create = FromMySql(client.GetValue(0, 1));
+    if (!Run(client, MySqlFloatDefaultValues(table, names))) {
+        failure = Finish(client, UpdateResult::Failed, table);
+        return std::nullopt;
+    }
+    std::vector<std::string> values;
+    for (int k = 0; k < names.size(); ++k)
+        values.push_back(client.GetValue(0, k));
+    for (int k = 0; k < names.size(); ++k) {
+        const std::optional<QString> element = ColumnElement(create, names[k], {});
+        if (!element || FindPrintedDefault(*element).kind != PrintedDefault::Number)
+            continue;
+        ExactColumn exact;
+        exact.floating = exact.singleFloat = true;
+        exact.defaultValue = ExactDefault(values[size_t(k)], exact);
+        if (exact.defaultValue.isNull())
+            exact.defaultValue = DefaultOfCopy(client, table, names[k], exact);
+        const std::optional<QString> restated =
+            exact.defaultValue.isNull() ? std::nullopt : CarryOverExact(*element, exact);
+        if (!restated) {
+            failure = InexactRefused(names[k], false);
+            return std::nullopt;
+        }
+        if (*restated != *element)
+            clauses << QStringLiteral("modify column ") + *restated;
+    }
+    return clauses;
+}
+
+// The table write while the table is held.
+UpdateResult WriteHeldTable(CMySqlClient& client, const QString& table, const QString& description)
+{
+    QString create;
+    UpdateResult failure;
+    const std::optional<QStringList> kept = KeepFloatDefaults(client, table, {}, create, failure);
+    if (!kept)
+        return failure;
+    const QString statement = MySqlTableComment(table, description, false, *kept);
+    DebugTrace(u"%s", {statement});
+    if (!Run(client, statement))
+        return Finish(client, UpdateResult::Failed, table);
+    if (!Run(client, MySqlTableCommentReadBack(table, false)))
+        return ReadBackFailed(client, table);
+    return Checked(FromMySql(client.GetValue(0, 0)), description);
+}
+
 // The column write while the table is held.
 UpdateResult WriteHeldColumn(CMySqlClient& client, const QString& table, const QString& column,
                              const QString& description)
@@ -287,8 +357,9 @@ UpdateResult WriteHeldColumn(CMySqlClient& client, const QString& table, const Q
     if (!Run(client, MySqlShowCreateTable(table)))
         return Finish(client, client.m_errorCode == kErNoSuchTable ? UpdateResult::NoSuchColumn : UpdateResult::Failed,
                       table);
+    QString create = FromMySql(client.GetValue(0, 1));
     const std::optional<QString> definition =
-        RestateColumn(FromMySql(client.GetValue(0, 1)), column, MySqlCommentClause(description, false), {});
+        RestateColumn(create, column, MySqlCommentClause(description, false), {});
     ColumnFacts before;
     if (!definition)
         return Finish(client, UpdateResult::NoSuchColumn, table);
@@ -304,8 +375,13 @@ UpdateResult WriteHeldColumn(CMySqlClient& client, const QString& table, const Q
     const std::optional<QString> exact = CarryOverExact(*definition, before.exact);
     if (!exact)
         return InexactRefused(column, true);
-    DebugTrace(u"%s", {*exact});
-    if (!AlterColumn(client, table, *exact))
+    UpdateResult failure;
+    const std::optional<QStringList> kept = KeepFloatDefaults(client, table, column, create, failure);
+    if (!kept)
+        return failure;
+    const QString clauses = (QStringList{*exact} + *kept).join(QStringLiteral(", "));
+    DebugTrace(u"%s", {clauses});
+    if (!AlterColumn(client, table, clauses))
         return AlterFailed(client, table);
     ColumnFacts after = before;
     if (!ReadCatalog(client, table, column, after) || after.catalog.isEmpty()
@@ -355,13 +431,11 @@ UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table,
         return Finish(client, UpdateResult::Failed, table);
     if (target == Target::View)
         return ViewRefused(table);
-    const QString statement = MySqlTableComment(table, description, false);
-    DebugTrace(u"%s", {statement});
-    if (!Run(client, statement))
+    if (!Run(client, MySqlLockTable(table)))
         return Finish(client, UpdateResult::Failed, table);
-    if (!Run(client, MySqlTableCommentReadBack(table, false)))
-        return ReadBackFailed(client, table);
-    return Checked(FromMySql(client.GetValue(0, 0)), description);
+    const UpdateResult result = WriteHeldTable(client, table, description);
+    Run(client, MySqlUnlockTables());
+    return result;
 }
 
 UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table, const QString& column,

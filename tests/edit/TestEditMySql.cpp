@@ -224,7 +224,8 @@ private slots:
         const QString copy = u"服务器只能通过复制整张表来修改该字段"_qs;
         row("non_bmp_default", {"", "c varchar(50) default 'x😀y'", "(1, 'a😀')"}, "hex(c)", "78F09F988079");
         row("binary_default", {"", "c varbinary(8) default x'ff00'", "(1, x'00ff')"}, "hex(c)", "FF00");
-        row("float_default", {"", "c float default 1.2345678", "(1, 2.5)"}, "c + 0e0", "1.2345677614212036");
+        row("float_defaults", {"", "c float default 1.2345678, g float not null default -2.2345678", "(1, 2.5, 1)"},
+            "concat(c + 0e0, '/', g + 0e0)", "1.2345677614212036/-2.234567880630493");
         row("srid", {"", "c point ref_system_id=4326", "(1, point(1, 2))"},
             "(select srid from information_schema.geometry_columns where f_table_name = 's')", "4326");
         row("enum_data_not_strict", {"sql_mode=''", "c enum('😀','ok') default 'ok'", "(1, '😀'), (2, 'ok')"}, "hex(c)", "6F6B");
@@ -270,6 +271,8 @@ private slots:
         QVERIFY(ConnectClient(client, "vel_edit"));
         const QString column = setup[1].startsWith(u"`1e5`") ? u"1e5"_qs : u"c"_qs;
         const UpdateResult result = UpdateMySqlColumnComment(client, view ? u"sv"_qs : u"s"_qs, column, kNew);
+        const UpdateResult table = UpdateMySqlTableComment(client, view ? u"sv"_qs : u"s"_qs, kNew);
+        QCOMPARE(int(table.outcome), int(view ? UpdateResult::Refused : UpdateResult::Done));
         Run(m_admin, u"set global sql_mode=default"_qs);
         Run(m_admin, u"set global sql_quote_show_create=ON"_qs);
         QVERIFY2(result.error.startsWith(message), qPrintable(result.error));

@@ -37,7 +37,9 @@ struct DescriptionLimit {
 DescriptionLimit CheckDescriptionLimit(const QString& description, bool mysql, bool table);
 
 // Each runs on an open connection and leaves it open, in a strict session
-// of its own (see MySqlWriteSession); a view is refused.
+// of its own (see MySqlWriteSession), holding the table while it writes; a
+// view is refused. MariaDB rounds every FLOAT default of a table on any
+// ALTER, so those are restated exactly in the same statement.
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description);
 // Restates the column as the server defines it, so that only its comment
 // changes: what SHOW CREATE TABLE prints inexactly is carried over from

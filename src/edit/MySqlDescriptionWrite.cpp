@@ -147,10 +147,13 @@ QString ExactDefault(const std::string& value, const ExactColumn& exact)
 }
 
 // The default from a row of an empty copy of the table; null when the copy
-// cannot be made (a partitioned table, no right to make one).
+// cannot be made (a partitioned table, no right to make one), and for a
+// FLOAT or DOUBLE, whose copy MariaDB defines from the rounded printing.
 QString DefaultOfCopy(CMySqlClient& client, const QString& table, const QString& column, const ExactColumn& exact)
 {
     QString value;
+    if (exact.floating)
+        return value;
     if (Run(client, MySqlDefaultsTable(table))) {
         if (Run(client, MySqlDefaultsRow()) && Run(client, MySqlDefaultsRead(column, exact.binary, exact.floating)))
             value = ExactDefault(client.GetValue(0, 0), exact);
@@ -242,15 +245,36 @@ UpdateResult AlterFailed(CMySqlClient& client, const QString& table)
     return result;
 }
 
-UpdateResult InexactRefused(const QString& column, bool members)
+enum class Unread { Members, Default, FloatOfEmptyTable };
+
+UpdateResult InexactRefused(const QString& column, Unread unread)
 {
-    const QString what = members ? QStringLiteral("取值") : QStringLiteral("默认值");
+    const bool members = unread == Unread::Members;
+    const QString why = unread == Unread::FloatOfEmptyTable
+        ? QStringLiteral("表中没有数据行时无法读出原值")
+        : QStringLiteral("也无法读出原值（需要创建临时表的权限）");
+    const QString reason = unread == Unread::FloatOfEmptyTable
+        ? QStringLiteral("it cannot be read exactly while the table has no rows")
+        : QStringLiteral("it cannot be read exactly without the right to create temporary tables");
     return {UpdateResult::Refused,
-            QStringLiteral("字段 %1 的%2服务器无法原样显示，也无法读出原值（需要创建临时表的权限），描述未更新。")
-                .arg(column, what), {},
-            QStringLiteral("column %1: the server prints its %2 inexactly, and it cannot be read exactly without "
-                           "the right to create temporary tables")
-                .arg(column, members ? QStringLiteral("ENUM/SET values") : QStringLiteral("default"))};
+            QStringLiteral("字段 %1 的%2服务器无法原样显示，%3，描述未更新。")
+                .arg(column, members ? QStringLiteral("取值") : QStringLiteral("默认值"), why), {},
+            QStringLiteral("column %1: the server prints its %2 inexactly, and %3")
+                .arg(column, members ? QStringLiteral("ENUM/SET values") : QStringLiteral("default"), reason)};
+}
+
+// Whether a default that could not be read needs no reading: DOUBLE prints
+// exactly, and a FLOAT printed as 0 is 0.
+bool PrintedExactly(const QString& definition, const ExactColumn& exact)
+{
+    const PrintedDefault printed = FindPrintedDefault(definition);
+    return exact.floating && printed.kind == PrintedDefault::Number
+        && (!exact.singleFloat || definition.sliced(printed.span.begin, printed.span.end - printed.span.begin).toDouble() == 0);
+}
+
+UpdateResult UnreadRefused(const QString& column, const ExactColumn& exact)
+{
+    return InexactRefused(column, exact.floating ? Unread::FloatOfEmptyTable : Unread::Default);
 }
 
 // MariaDB rounds the default of every FLOAT column of a table to six digits
@@ -294,10 +318,12 @@ std::optional<QStringList> KeepFloatDefaults(CMySqlClient& client, const QString
         exact.defaultValue = ExactDefault(values[size_t(k)], exact);
         if (exact.defaultValue.isNull())
             exact.defaultValue = DefaultOfCopy(client, table, names[k], exact);
+        if (exact.defaultValue.isNull() && PrintedExactly(*element, exact))
+            continue;
         const std::optional<QString> restated =
             exact.defaultValue.isNull() ? std::nullopt : CarryOverExact(*element, exact);
         if (!restated) {
-            failure = InexactRefused(names[k], false);
+            failure = UnreadRefused(names[k], exact);
             return std::nullopt;
         }
         if (*restated != *element)
@@ -343,11 +369,11 @@ UpdateResult WriteHeldColumn(CMySqlClient& client, const QString& table, const Q
     const FactPlan plan = PlanFacts(before, *definition, client.IsMariaDb());
     if (!ReadExact(client, table, column, plan, before.exact))
         return Finish(client, UpdateResult::Failed, table);
-    if (plan.withDefault && before.exact.defaultValue.isNull())
-        return InexactRefused(column, false);
+    if (plan.withDefault && before.exact.defaultValue.isNull() && !PrintedExactly(*definition, before.exact))
+        return UnreadRefused(column, before.exact);
     const std::optional<QString> exact = CarryOverExact(*definition, before.exact);
     if (!exact)
-        return InexactRefused(column, true);
+        return InexactRefused(column, Unread::Members);
     UpdateResult failure;
     const std::optional<QStringList> kept = KeepFloatDefaults(client, table, column, create, failure);
     if (!kept)

@@ -51,7 +51,8 @@ bool CSchemaDlg::EndDescriptionUpdate(const UpdateResult& result, QWidget* field
 {
     m_statusLabel->hide();
     field->setFocus();
-    if (result.outcome == UpdateResult::Failed || result.outcome == UpdateResult::Mismatch)
+    if (result.outcome == UpdateResult::Failed || result.outcome == UpdateResult::Mismatch
+        || result.outcome == UpdateResult::Refused)
         ShowWarning(result.error);
     else if (result.outcome == UpdateResult::NoSuchColumn)
         ShowWarning(notFound);

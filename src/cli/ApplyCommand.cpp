@@ -112,6 +112,11 @@ int ApplyCommand(const QStringList& arguments)
                 Print(stdout, line + u'\n');
                 continue;
             }
+            if (result.outcome == UpdateResult::Refused) {
+                ++refused;
+                Complain(QStringLiteral("%1: refused, %2: %3").arg(change.place, result.reason, line));
+                continue;
+            }
             ++failed;
             const QString why = result.outcome == UpdateResult::Mismatch
                 ? QStringLiteral("the server holds %1").arg(Shown(result.stored))

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -124,11 +125,20 @@ bool CMySqlClient::Connect()
         CaptureError();
         return false;
     }
-    m_connected = true;
-    // A server older than utf8mb4 knows only the three-byte utf8.
-    if (mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size()) != 0
-        && mysql_errno(&m_handle) == kErUnknownCharacterSet)
+    // A server older than utf8mb4 knows only the three-byte utf8. A link
+    // whose character set cannot be set would read and write other text.
+    bool named = mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size()) == 0;
+    if (!named && mysql_errno(&m_handle) == kErUnknownCharacterSet) {
         m_setNames = "set names utf8";
+        named = mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size()) == 0;
+    }
+    if (!named) {
+        CaptureError();
+        mysql_close(&m_handle);
+        InitHandle();
+        return false;
+    }
+    m_connected = true;
     return true;
 }
 
@@ -224,6 +234,17 @@ bool CMySqlClient::NoBackslashEscapes() const
     if (mariadb_get_infov(const_cast<MYSQL*>(&m_handle), MARIADB_CONNECTION_SERVER_STATUS, &status) != 0)
         return false;
     return (status & SERVER_STATUS_NO_BACKSLASH_ESCAPES) != 0;
+}
+
+bool CMySqlClient::IsMariaDb() const
+{
+    const char* info = m_connected ? mysql_get_server_info(const_cast<MYSQL*>(&m_handle)) : nullptr;
+    return info && std::strstr(info, "MariaDB");
+}
+
+unsigned long CMySqlClient::ServerVersion() const
+{
+    return m_connected ? mysql_get_server_version(const_cast<MYSQL*>(&m_handle)) : 0;
 }
 
 void CMySqlClient::CaptureError()

@@ -49,6 +49,10 @@ public:
     // Whether the open connection's sql_mode holds NO_BACKSLASH_ESCAPES, as
     // the server reported it with its last reply; false when not connected.
     bool NoBackslashEscapes() const;
+    // The server of the open connection: MariaDB or MySQL, and its version
+    // as major * 10000 + minor * 100 + patch.
+    bool IsMariaDb() const;
+    unsigned long ServerVersion() const;
 
     void CaptureError();
 

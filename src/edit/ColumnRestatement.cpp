@@ -67,10 +67,12 @@ QString RewriteElement(const QString& text, const std::vector<SqlToken>& tokens,
 
 } // namespace
 
-std::optional<QString> RestateColumn(const QString& createTable, const QString& column, const QString& comment,
-                                     SqlDialect dialect)
+namespace {
+
+// Tokens [first, last) of the column's element of the table body.
+std::optional<std::pair<size_t, size_t>> FindElement(const QString& createTable, const std::vector<SqlToken>& tokens,
+                                                     const QString& column)
 {
-    const std::vector<SqlToken> tokens = TokenizeSql(createTable, dialect);
     size_t open = 0;
     while (open < tokens.size() && !IsPunct(createTable, tokens[open], u'('))
         ++open;
@@ -92,11 +94,33 @@ std::optional<QString> RestateColumn(const QString& createTable, const QString& 
             const SqlToken& name = tokens[first];
             if ((name.kind == SqlTokenKind::QuotedIdentifier || name.kind == SqlTokenKind::Word)
                 && IdentifierName(createTable, name).compare(column, Qt::CaseInsensitive) == 0)
-                return RewriteElement(createTable, tokens, first, k, comment);
+                return std::pair{first, k};
         }
         if (depth == 0)
             break;
         first = k + 1;
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> RestateColumn(const QString& createTable, const QString& column, const QString& comment,
+                                     SqlDialect dialect)
+{
+    const std::vector<SqlToken> tokens = TokenizeSql(createTable, dialect);
+    const auto element = FindElement(createTable, tokens, column);
+    if (!element)
+        return std::nullopt;
+    return RewriteElement(createTable, tokens, element->first, element->second, comment);
+}
+
+std::optional<QString> ColumnElement(const QString& createTable, const QString& column, SqlDialect dialect)
+{
+    const std::vector<SqlToken> tokens = TokenizeSql(createTable, dialect);
+    const auto element = FindElement(createTable, tokens, column);
+    if (!element)
+        return std::nullopt;
+    const qsizetype begin = tokens[element->first].begin;
+    return createTable.sliced(begin, tokens[element->second - 1].end - begin);
 }

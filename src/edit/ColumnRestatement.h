@@ -16,3 +16,6 @@
 // column.
 std::optional<QString> RestateColumn(const QString& createTable, const QString& column, const QString& comment,
                                      SqlDialect dialect);
+
+// The definition of the column as the text states it, untouched.
+std::optional<QString> ColumnElement(const QString& createTable, const QString& column, SqlDialect dialect);

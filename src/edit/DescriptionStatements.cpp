@@ -72,10 +72,21 @@ QString MySqlCommentClause(const QString& description, bool noBackslashEscapes)
     return QStringLiteral("comment '") + EscapeMySqlLiteral(description, noBackslashEscapes) + u'\'';
 }
 
-QString MySqlTableComment(const QString& table, const QString& description, bool noBackslashEscapes)
+QString MySqlTableComment(const QString& table, const QString& description, bool noBackslashEscapes,
+                          const QStringList& restated)
 {
-    return QStringLiteral("alter table ") + MySqlIdentifier(table) + u' '
+    QString statement = QStringLiteral("alter table ") + MySqlIdentifier(table) + u' '
         + MySqlCommentClause(description, noBackslashEscapes);
+    for (const QString& clause : restated)
+        statement += QStringLiteral(", ") + clause;
+    return statement;
+}
+
+QString MySqlFloatDefaults(const QString& table)
+{
+    return QStringLiteral("select COLUMN_NAME from information_schema.`COLUMNS` where TABLE_SCHEMA = database() "
+                          "and TABLE_NAME = '%1' and DATA_TYPE = 'float' and COLUMN_DEFAULT <> 'NULL'")
+        .arg(EscapeMySqlLiteral(table));
 }
 
 QString MySqlShowCreateTable(const QString& table)
@@ -83,30 +94,130 @@ QString MySqlShowCreateTable(const QString& table)
     return QStringLiteral("show create table ") + MySqlIdentifier(table);
 }
 
-QString MySqlModifyColumn(const QString& table, const QString& definition)
+QString MySqlModifyColumn(const QString& table, const QString& definition, const QString& algorithm)
 {
-    return QStringLiteral("alter table ") + MySqlIdentifier(table) + QStringLiteral(" modify column ") + definition;
+    return QStringLiteral("alter table ") + MySqlIdentifier(table) + QStringLiteral(" modify column ") + definition
+        + QStringLiteral(", algorithm=") + algorithm;
 }
 
-QString MySqlSessionMode()
+QString MySqlWriteSession(bool versionedTables)
 {
-    return QStringLiteral("select @@session.sql_mode");
+    // Read and set in one statement, so the server's own mode decides; the
+    // text parses alike under every mode.
+    QString statement = QStringLiteral(
+        "set session sql_mode = concat('STRICT_ALL_TABLES', "
+        "if(find_in_set('ALLOW_INVALID_DATES', @@session.sql_mode), ',ALLOW_INVALID_DATES', '')), "
+        "sql_quote_show_create = 1");
+    if (versionedTables)
+        statement += QStringLiteral(", system_versioning_alter_history = 'KEEP'");
+    return statement;
 }
 
-QString MySqlRoundTripMode(const QString& sessionMode)
+QString MySqlTableType(const QString& table)
 {
-    // Only strictness: it decides whether the server refuses or changes a
-    // value, and it is the server's to set. Every other mode changes what
-    // SHOW CREATE TABLE prints or how ALTER reads it.
-    static const QStringList strictness = {
-        QStringLiteral("STRICT_TRANS_TABLES"), QStringLiteral("STRICT_ALL_TABLES"),
-        QStringLiteral("NO_ZERO_IN_DATE"),     QStringLiteral("NO_ZERO_DATE"),
-        QStringLiteral("ERROR_FOR_DIVISION_BY_ZERO"), QStringLiteral("NO_ENGINE_SUBSTITUTION")};
-    QStringList kept;
-    for (const QString& mode : sessionMode.split(u',', Qt::SkipEmptyParts))
-        if (strictness.contains(mode.trimmed(), Qt::CaseInsensitive))
-            kept.append(mode.trimmed());
-    return QStringLiteral("set session sql_mode = '%1'").arg(kept.join(u','));
+    return QStringLiteral("select TABLE_TYPE from information_schema.`TABLES` where TABLE_SCHEMA = database() "
+                          "and TABLE_NAME = '%1'")
+        .arg(EscapeMySqlLiteral(table));
+}
+
+QString MySqlLockTable(const QString& table)
+{
+    return QStringLiteral("lock tables ") + MySqlIdentifier(table) + QStringLiteral(" write");
+}
+
+QString MySqlUnlockTables()
+{
+    return QStringLiteral("unlock tables");
+}
+
+QString MySqlColumnFacts(const QString& table, const QString& column)
+{
+    return QStringLiteral("select COLUMN_TYPE, IS_NULLABLE, COLUMN_DEFAULT, EXTRA, CHARACTER_SET_NAME, "
+                          "COLLATION_NAME, GENERATION_EXPRESSION, DATA_TYPE, COLUMN_COMMENT "
+                          "from information_schema.`COLUMNS` where TABLE_SCHEMA = database() "
+                          "and TABLE_NAME = '%1' and COLUMN_NAME = '%2'")
+        .arg(EscapeMySqlLiteral(table), EscapeMySqlLiteral(column));
+}
+
+namespace {
+
+QString DefaultValue(const QString& field, bool binary, bool floating)
+{
+    return binary     ? QStringLiteral("concat('=', hex(default(%1)))").arg(field)
+           : floating ? QStringLiteral("concat('=', default(%1) + 0e0)").arg(field)
+                      : QStringLiteral("concat('=', hex(convert(default(%1) using utf8mb4)))").arg(field);
+}
+
+} // namespace
+
+QString MySqlExactValues(const QString& table, const QString& column, bool withDefault, bool binary, bool floating,
+                         bool srid)
+{
+    QStringList values;
+    if (withDefault)
+        values << DefaultValue(MySqlIdentifier(table) + u'.' + MySqlIdentifier(column), binary, floating);
+    if (srid)
+        values << QStringLiteral("(select SRID from information_schema.GEOMETRY_COLUMNS where F_TABLE_SCHEMA = "
+                                 "database() and F_TABLE_NAME = '%1' and G_GEOMETRY_COLUMN = '%2')")
+                      .arg(EscapeMySqlLiteral(table), EscapeMySqlLiteral(column));
+    return QStringLiteral("select %1 from (select 1 as velmora_one) velmora_row left join %2 on true limit 1")
+        .arg(values.join(QStringLiteral(", ")), MySqlIdentifier(table));
+}
+
+QString MySqlFloatDefaultValues(const QString& table, const QStringList& columns)
+{
+    QStringList values;
+    for (const QString& column : columns)
+        values << DefaultValue(MySqlIdentifier(table) + u'.' + MySqlIdentifier(column), false, true);
+    return QStringLiteral("select %1 from (select 1 as velmora_one) velmora_row left join %2 on true limit 1")
+        .arg(values.join(QStringLiteral(", ")), MySqlIdentifier(table));
+}
+
+QString MySqlDefaultsTable(const QString& table)
+{
+    return QStringLiteral("create temporary table velmora_defaults like ") + MySqlIdentifier(table);
+}
+
+QString MySqlDefaultsRow()
+{
+    // Columns without a default get their type's empty value.
+    return QStringLiteral("insert ignore into velmora_defaults () values ()");
+}
+
+QString MySqlDefaultsRead(const QString& column, bool binary, bool floating)
+{
+    return QStringLiteral("select %1 from velmora_defaults")
+        .arg(DefaultValue(QStringLiteral("velmora_defaults.") + MySqlIdentifier(column), binary, floating));
+}
+
+QString MySqlDefaultsDrop()
+{
+    return QStringLiteral("drop temporary table if exists velmora_defaults");
+}
+
+QString MySqlMembersTable(const QString& table, const QString& column)
+{
+    return QStringLiteral("create temporary table velmora_members as select %1 from %2 limit 0")
+        .arg(MySqlIdentifier(column), MySqlIdentifier(table));
+}
+
+QString MySqlMembersInsert(const QString& column, qsizetype count, bool set)
+{
+    QStringList rows;
+    for (qsizetype k = 0; k < count; ++k)
+        rows << u'(' + (set ? QString::number(quint64(1) << k) : QString::number(k + 1)) + u')';
+    return QStringLiteral("insert into velmora_members (%1) values %2").arg(MySqlIdentifier(column), rows.join(u','));
+}
+
+QString MySqlMembersRead(const QString& column)
+{
+    return QStringLiteral("select hex(convert(%1 using utf8mb4)) from velmora_members order by %1 + 0")
+        .arg(MySqlIdentifier(column));
+}
+
+QString MySqlMembersDrop()
+{
+    return QStringLiteral("drop temporary table if exists velmora_members");
 }
 
 QString MySqlTableCommentReadBack(const QString& table, bool noBackslashEscapes)
@@ -114,11 +225,4 @@ QString MySqlTableCommentReadBack(const QString& table, bool noBackslashEscapes)
     return QStringLiteral("select TABLE_COMMENT from information_schema.`TABLES` where TABLE_SCHEMA = database() "
                           "and TABLE_NAME = '%1'")
         .arg(EscapeMySqlLiteral(table, noBackslashEscapes));
-}
-
-QString MySqlColumnCommentReadBack(const QString& table, const QString& column, bool noBackslashEscapes)
-{
-    return QStringLiteral("select COLUMN_COMMENT from information_schema.`COLUMNS` where TABLE_SCHEMA = database() "
-                          "and TABLE_NAME = '%1' and COLUMN_NAME = '%2'")
-        .arg(EscapeMySqlLiteral(table, noBackslashEscapes), EscapeMySqlLiteral(column, noBackslashEscapes));
 }

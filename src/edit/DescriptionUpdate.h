@@ -9,12 +9,14 @@ class COdbcRecordset;
 // What became of one description update; `error` is the text to show when
 // it failed, the server's or driver's own words included. Mismatch: the
 // statement ran, but what the server holds now (`stored`) is not exactly
-// what was typed, or the column's definition changed.
+// what was typed, or the column's definition changed. Refused: nothing was
+// sent that could change anything; `reason` says why in English.
 struct UpdateResult {
-    enum Outcome { Done, NoSuchColumn, Failed, Mismatch };
+    enum Outcome { Done, NoSuchColumn, Failed, Mismatch, Refused };
     Outcome outcome = Done;
     QString error;
     QString stored;
+    QString reason;
 };
 
 // Why the server cannot store `description` exactly, as the warning to show;
@@ -34,10 +36,17 @@ struct DescriptionLimit {
 };
 DescriptionLimit CheckDescriptionLimit(const QString& description, bool mysql, bool table);
 
-// Each runs on an open connection and leaves it open.
+// Each runs on an open connection and leaves it open, in a strict session
+// of its own (see MySqlWriteSession), holding the table while it writes; a
+// view is refused. MariaDB rounds every FLOAT default of a table on any
+// ALTER, so those are restated exactly in the same statement.
 UpdateResult UpdateMySqlTableComment(CMySqlClient& client, const QString& table, const QString& description);
 // Restates the column as the server defines it, so that only its comment
-// changes; a table or column the server no longer has gives NoSuchColumn.
+// changes: what SHOW CREATE TABLE prints inexactly is carried over from
+// where the server keeps it, or the write refused; the table is held from
+// the reading to the check, and the check compares the catalog's facts of
+// the column before and after. A table or column the server no longer has
+// gives NoSuchColumn.
 UpdateResult UpdateMySqlColumnComment(CMySqlClient& client, const QString& table, const QString& column,
                                       const QString& description);
 

@@ -429,13 +429,16 @@ private slots:
                 file += QStringList{table, column, "", "", "", "", "", "", "", description}.join('\t') + "\n";
             return file;
         };
-        write("problems.txt", lines({{"gone", "id", "x"}, {"p", "qtx", "x"}, {"p", "qty", "数量😀"}, {"q", "k", "good"}})
+        Run(m_admin, "create view vel_apply.v as select k from vel_apply.q");
+        write("problems.txt", lines({{"gone", "id", "x"}, {"p", "qtx", "x"}, {"p", "qty", "数量😀"}, {"q", "k", "good"},
+                                     {"v", "k", "x"}})
                                   .replace("\nq\t", "\np\tname\nq\t"));
         const Ran problems = velmora({"apply", "problems.txt"});
         QCOMPARE(problems.status, 1);
         for (const char* named : {"line 2: the database has no table gone", "line 3: table p has no column qtx",
                                   "line 4: refused, the server cannot store the character U+1F600",
-                                  "line 5: 2 fields where there should be 10"})
+                                  "line 5: 2 fields where there should be 10",
+                                  "line 7: refused, a view; views hold no descriptions on this server: v.k"})
             QVERIFY2(problems.err.contains(named), qPrintable(problems.err));
         after.replace("COMMENT '键 \"k\"'", "COMMENT 'good'");
         QCOMPARE(state(), after);

@@ -21,11 +21,6 @@ private slots:
         const SqlServerTable owner{0, u"bob"_qs, u"t"_qs};
         QTest::newRow("sqlserver_2000_owner") << SqlServerTableDescription(u"sp_addextendedproperty"_qs, u"x"_qs, owner)
             << u"EXEC sp_addextendedproperty N'MS_Description',N'x',N'USER',N'bob',N'TABLE',N't'"_qs;
-        // Strictness stays the server's; every mode that changes printing or reading goes.
-        QTest::newRow("mysql_round_trip_mode")
-            << MySqlRoundTripMode(u"PIPES_AS_CONCAT,ANSI_QUOTES,STRICT_TRANS_TABLES,NO_BACKSLASH_ESCAPES,"
-                                  "NO_FIELD_OPTIONS,NO_ZERO_DATE,TRADITIONAL,EMPTY_STRING_IS_NULL"_qs)
-            << u"set session sql_mode = 'STRICT_TRANS_TABLES,NO_ZERO_DATE'"_qs;
         QTest::newRow("mysql_table") << MySqlTableComment(u"a`b"_qs, text, false)
                                      << u"alter table `a``b` comment 'it''s 100% \"ok\" \\\\ 完成'"_qs;
     }

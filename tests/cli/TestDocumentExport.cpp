@@ -6,7 +6,10 @@
 #include "export/DocumentSink.h"
 #include "support/TdsPeer.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QProcess>
+#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <zip.h>
@@ -234,6 +237,36 @@ private slots:
             + kIndexes + QStringList{"PK_Items", "sku, oid", "√", "√"} + kKeys
             + QStringList{"FK_o", "oid", "orders", "id", "NO ACTION", "SET NULL"};
         QCOMPARE(LastSection(folder.filePath(file), heading), expected);
+    }
+
+    // Qt's own save dialog puts a type's suffix in place of whatever follows
+    // the last dot; the default name keeps its dots, the type's suffix added.
+    void saveDialogType_data()
+    {
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("docx") << QString("Word Document (*.docx)") << QString("127.0.0.1-shop.docx");
+        QTest::newRow("html") << QString("HTML Page (*.html)") << QString("127.0.0.1-shop.html");
+        QTest::newRow("xlsx") << QString("Excel Workbook (*.xlsx)") << QString("127.0.0.1-shop.xlsx");
+    }
+    void saveDialogType()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QString, file);
+        Window w;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* types = dialog ? dialog->findChild<QComboBox*>("fileTypeCombo") : nullptr;
+            if (types) { // as a choice in the list: the index changes, then the choice is announced
+                const int index = types->findText(filter);
+                types->setCurrentIndex(index);
+                emit types->activated(index);
+                emit types->textActivated(filter);
+            }
+            if (dialog)
+                static_cast<QDialog*>(dialog)->accept(); // the dialog's own check of the name runs
+        });
+        QCOMPARE(QFileInfo(w->SaveFileDialog("127.0.0.1-shop")).fileName(), file);
     }
 
     void visibleEscapes_data()

@@ -18,6 +18,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
+#include <QEvent>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -124,6 +125,62 @@ void CSchemaDlg::StartWorker(std::function<void()> work)
         m_workerRunning = false;
         QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); // wakes a waiting Exit
     });
+}
+
+bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitText)
+{
+    m_holdingInput = true;
+    StartWorker(std::move(work));
+    // A short wait shows no label: a listing that ends at once must not flash.
+    QTimer label;
+    label.setSingleShot(true);
+    connect(&label, &QTimer::timeout, this, [this, &waitText] {
+        m_statusLabel->show();
+        m_statusLabel->SetLabelText(waitText);
+    });
+    if (!waitText.isEmpty())
+        label.start(kWaitLabelDelayMs);
+    // The worker posts an event as it ends, so this cannot sleep past it.
+    // Exit ends the wait as well: its own wait is bounded, and a worker it
+    // left behind goes with the process.
+    while (m_workerRunning && !m_exitRequested)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_holdingInput = false;
+    if (m_closing)
+        return false;
+    if (m_worker.joinable())
+        m_worker.join();
+    if (label.isActive())
+        label.stop();
+    else if (!waitText.isEmpty())
+        m_statusLabel->hide();
+    return true;
+}
+
+bool CSchemaDlg::HoldsInput(QObject* target, QEvent* event) const
+{
+    if (!m_holdingInput)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        break;
+    default:
+        return false;
+    }
+    // A message box the worker raised still takes its answer; in this
+    // window only Exit does.
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (widget && widget->window() != this)
+        return false;
+    return target != Control(1006);
 }
 
 bool CSchemaDlg::WaitForWorker(int limitMs)

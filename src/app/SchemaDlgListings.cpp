@@ -1,6 +1,7 @@
-// The table and column listings, on the window's thread.
+// The table and column listings: their statements run on a worker while
+// the window waits for them.
 
-#include "app/SchemaDlg.h"
+#include "app/SchemaDlgWorker.h"
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/CatalogRows.h"
@@ -69,17 +70,14 @@ SqlServerTable CSchemaDlg::TableAt(int row) const
     return {m_kind, item->data(0, kSchemaRole).toString(), name.isValid() ? name.toString() : item->text(0)};
 }
 
-CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int columns)
+CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int columns, const SqlServerTable& source)
 {
     const bool mysql = m_kind == 2;
-    const SqlServerTable source = mysql || queryKind != kQueryColumns ? SqlServerTable{} : TableAt(m_tableRow);
     const QString statement =
         BuildCatalogQuery(queryKind, mysql ? table : source.name, mysql ? m_database : QString(), m_kind,
                           mysql && m_mysql.NoBackslashEscapes(), source.schema);
     if (mysql) {
         CatalogRows result = QueryMySqlRows(m_mysql, statement, columns);
-        if (result.failed)
-            m_statusLabel->hide();
         m_mysql.Close();
         return result;
     }
@@ -87,6 +85,21 @@ CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int co
     CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection, statement, fields);
     CloseSqlServer();
     return result;
+}
+
+std::optional<CatalogRows> CSchemaDlg::ListOffWindow(int queryKind, const QString& table, int columns,
+                                                     const QString& waitText)
+{
+    // The list is read here, on the window's thread.
+    const SqlServerTable source = m_kind == 2 || queryKind != kQueryColumns ? SqlServerTable{} : TableAt(m_tableRow);
+    const auto listed = OffWindow<std::optional<CatalogRows>>(
+        [this, queryKind, table, columns, source]() -> std::optional<CatalogRows> {
+            if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+                return std::nullopt;
+            return QueryCatalog(queryKind, table, columns, source);
+        },
+        waitText);
+    return listed ? *listed : std::nullopt;
 }
 
 void CSchemaDlg::ResetDescriptionArea(bool tableDescEnabled)
@@ -109,10 +122,11 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     m_tableDesc.clear();
     m_columnDesc.clear();
     ResetDescriptionArea(false);
-    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+    const std::optional<CatalogRows> listed =
+        ListOffWindow(kQueryTables, QString(), 2, QStringLiteral("正在查询表，请稍候..."));
+    if (!listed)
         return;
-
-    const CatalogRows result = QueryCatalog(kQueryTables, QString(), 2);
+    const CatalogRows& result = *listed;
     if (result.failed) {
         ShowWarning(result.error);
         return;
@@ -159,10 +173,11 @@ void CSchemaDlg::OnItemChangedTableList(int row)
         return;
     m_columnDesc.clear();
     ResetDescriptionArea(true);
-    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+    const std::optional<CatalogRows> listed =
+        ListOffWindow(kQueryColumns, m_table, 9, QStringLiteral("正在查询字段，请稍候..."));
+    if (!listed)
         return;
-
-    const CatalogRows result = QueryCatalog(kQueryColumns, m_table, 9);
+    const CatalogRows& result = *listed;
     if (result.failed) {
         ShowWarning(result.error);
         return;

@@ -8,7 +8,7 @@
 #include "catalog/LengthDisplay.h"
 #include "edit/DescriptionStatements.h"
 #include "db/OdbcRecordset.h"
-#include "ui/NameSortedItem.h"
+#include "ui/ListRow.h"
 #include "ui/StatusLabel.h"
 
 #include <QHeaderView>
@@ -77,13 +77,17 @@ CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int co
         BuildCatalogQuery(queryKind, mysql ? table : source.name, mysql ? m_database : QString(), m_kind,
                           mysql && m_mysql.NoBackslashEscapes(), source.schema);
     if (mysql) {
-        CatalogRows result = QueryMySqlRows(m_mysql, statement, columns);
+        CatalogRows result = QueryMySqlTexts(m_mysql, statement, columns);
         m_mysql.Close();
         return result;
     }
     const QStringList& fields = queryKind == kQueryTables ? kTableFields : kColumnFields;
     CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection, statement, fields);
     CloseSqlServer();
+    result.texts = CRowTexts(int(fields.size()));
+    for (const QStringList& values : result.rows)
+        for (const QString& value : values)
+            result.texts.Append(value);
     return result;
 }
 
@@ -99,7 +103,7 @@ std::optional<CatalogRows> CSchemaDlg::ListOffWindow(int queryKind, const QStrin
             return QueryCatalog(queryKind, table, columns, source);
         },
         waitText);
-    return listed ? *listed : std::nullopt;
+    return listed ? std::move(*listed) : std::nullopt;
 }
 
 void CSchemaDlg::ResetDescriptionArea(bool tableDescEnabled)
@@ -122,33 +126,35 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     m_tableDesc.clear();
     m_columnDesc.clear();
     ResetDescriptionArea(false);
-    const std::optional<CatalogRows> listed =
+    std::optional<CatalogRows> listed =
         ListOffWindow(kQueryTables, QString(), 2, QStringLiteral("正在查询表，请稍候..."));
     if (!listed)
         return;
-    const CatalogRows& result = *listed;
-    if (result.failed) {
-        ShowWarning(result.error);
+    if (listed->failed) {
+        ShowWarning(listed->error);
         return;
     }
-    ShowProgress(qsizetype(result.rows.size()));
+    const auto source = std::make_shared<ListRowSource>(ListRowSource{std::move(listed->texts), m_imageList.value(2)});
+    const qsizetype rows = source->texts.Rows();
+    ShowProgress(rows);
     m_tableList->clear();
     m_columnList->clear();
     SetLabel(Control(1008), QStringLiteral("表: 0"));
     SetLabel(Control(1009), QStringLiteral("字段: 0"));
     m_tableList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(result.rows.size()));
-    for (const QStringList& values : result.rows) {
-        // Outside dbo a SQL Server table shows as schema.name.
-        const QString schema = values.value(2);
-        const bool dbo = schema.isEmpty() || schema == u"dbo";
-        auto* entry = new CNameSortedItem({dbo ? values[0] : schema + u'.' + values[0], values.value(1)});
+    items.reserve(rows);
+    for (qsizetype at = 0; at < rows; ++at) {
+        auto* entry = new CListRow(source, at);
         if (m_kind != 2) {
+            // Outside dbo a SQL Server table shows as schema.name.
+            const QString name = source->texts.Text(at, 0);
+            const QString schema = source->texts.Text(at, 2);
+            if (!schema.isEmpty() && schema != u"dbo")
+                entry->setText(0, schema + u'.' + name);
             entry->setData(0, kSchemaRole, schema);
-            entry->setData(0, kNameRole, values[0]);
+            entry->setData(0, kNameRole, name);
         }
-        entry->setIcon(0, m_imageList.value(2));
         items.append(entry);
     }
     FillList(*m_tableList, items, *m_progress);
@@ -173,25 +179,29 @@ void CSchemaDlg::OnItemChangedTableList(int row)
         return;
     m_columnDesc.clear();
     ResetDescriptionArea(true);
-    const std::optional<CatalogRows> listed =
+    std::optional<CatalogRows> listed =
         ListOffWindow(kQueryColumns, m_table, 9, QStringLiteral("正在查询字段，请稍候..."));
     if (!listed)
         return;
-    const CatalogRows& result = *listed;
-    if (result.failed) {
-        ShowWarning(result.error);
+    if (listed->failed) {
+        ShowWarning(listed->error);
         return;
     }
-    ShowProgress(qsizetype(result.rows.size()));
+    const auto source = std::make_shared<ListRowSource>(ListRowSource{std::move(listed->texts), m_imageList.value(3)});
+    const qsizetype rows = source->texts.Rows();
+    ShowProgress(rows);
     m_columnList->clear();
     SetLabel(Control(1009), QStringLiteral("字段: 0"));
     m_columnList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(result.rows.size()));
-    for (QStringList values : result.rows) {
-        values[2] = DisplayLength(values[1], values[2], m_kind);
-        auto* entry = new QTreeWidgetItem(values);
-        entry->setIcon(0, m_imageList.value(3));
+    items.reserve(rows);
+    for (qsizetype at = 0; at < rows; ++at) {
+        auto* entry = new CListRow(source, at);
+        // Only a length the display rule changes is kept on the row.
+        const QStringView length = source->texts.View(at, 2);
+        const QString shown = DisplayLength(source->texts.Text(at, 1), length.toString(), m_kind);
+        if (shown != length)
+            entry->setText(2, shown);
         items.append(entry);
     }
     FillList(*m_columnList, items, *m_progress);

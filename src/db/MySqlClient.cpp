@@ -207,13 +207,18 @@ int CMySqlClient::RowCount() const
 
 std::string CMySqlClient::GetValue(int row, int column) const
 {
+    return std::string(ValueView(row, column));
+}
+
+std::string_view CMySqlClient::ValueView(int row, int column) const
+{
     if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= m_rows.size()
         || static_cast<unsigned int>(column) >= m_columns)
         return {};
     const char* field = m_rows[static_cast<std::size_t>(row)][column];
     if (!field)
         return {};
-    return std::string(field, m_lengths[static_cast<std::size_t>(row) * m_columns + static_cast<std::size_t>(column)]);
+    return {field, m_lengths[static_cast<std::size_t>(row) * m_columns + static_cast<std::size_t>(column)]};
 }
 
 bool CMySqlClient::NoBackslashEscapes() const

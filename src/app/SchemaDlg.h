@@ -11,8 +11,10 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -198,6 +200,7 @@ private:
     bool WaitOffWindow(std::function<void()> work, const QString& waitText);
     bool HoldsInput(QObject* target, QEvent* event) const;
     static constexpr int kWaitLabelDelayMs = 300;
+    static constexpr int kStillWaitMs = 16;
     // False when the worker still runs after limitMs.
     bool WaitForWorker(int limitMs = -1);
     bool WorkerCancelled() const;
@@ -242,6 +245,8 @@ private:
     bool m_holdingInput = false; // a handler waits for its worker
     std::thread m_worker;
     std::atomic_bool m_workerRunning{false};
+    std::mutex m_workerEndMutex;
+    std::condition_variable m_workerEnded;
 
     // Server choice: context of its signal connections. It goes with the
     // members, before the dialog's destructor hides the window, which ends

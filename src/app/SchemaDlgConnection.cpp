@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <chrono>
+
 namespace {
 
 // The standard text-to-integer reading: leading blanks, a sign, then digits
@@ -122,7 +124,11 @@ void CSchemaDlg::StartWorker(std::function<void()> work)
     m_workerRunning = true;
     m_worker = std::thread([this, work = std::move(work)] {
         work();
-        m_workerRunning = false;
+        {
+            const std::lock_guard lock(m_workerEndMutex);
+            m_workerRunning = false;
+        }
+        m_workerEnded.notify_all();
         QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); // wakes a waiting Exit
     });
 }
@@ -140,6 +146,13 @@ bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitTe
     });
     if (!waitText.isEmpty())
         label.start(kWaitLabelDelayMs);
+    // A statement that is back at once leaves the window's paints and input
+    // for afterwards, when the lists hold their new rows; the window is
+    // still for no longer than a frame.
+    {
+        std::unique_lock lock(m_workerEndMutex);
+        m_workerEnded.wait_for(lock, std::chrono::milliseconds(kStillWaitMs), [this] { return !m_workerRunning; });
+    }
     // The worker posts an event as it ends, so this cannot sleep past it.
     // Exit ends the wait as well: its own wait is bounded, and a worker it
     // left behind goes with the process.

@@ -198,8 +198,8 @@ void CSchemaDlg::OnItemChangedTableList(int row)
     for (qsizetype at = 0; at < rows; ++at) {
         auto* entry = new CListRow(source, at);
         // Only a length the display rule changes is kept on the row.
-        const QStringView length = source->texts.View(at, 2);
-        const QString shown = DisplayLength(source->texts.Text(at, 1), length.toString(), m_kind);
+        const QString length = source->texts.Text(at, 2);
+        const QString shown = DisplayLength(source->texts.Text(at, 1), length, m_kind);
         if (shown != length)
             entry->setText(2, shown);
         items.append(entry);

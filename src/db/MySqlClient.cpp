@@ -93,6 +93,7 @@ void CMySqlClient::InitHandle()
     m_setNames = "set names utf8mb4";
     m_handleUsed = false;
     m_connected = false;
+    m_namesJustSet = false;
 }
 
 void CMySqlClient::SetConnectParams(const std::string& host, const std::string& user, const std::string& password,
@@ -126,8 +127,9 @@ bool CMySqlClient::Connect()
     }
     m_connected = true;
     // A server older than utf8mb4 knows only the three-byte utf8.
-    if (mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size()) != 0
-        && mysql_errno(&m_handle) == kErUnknownCharacterSet)
+    if (mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size()) == 0)
+        m_namesJustSet = true;
+    else if (mysql_errno(&m_handle) == kErUnknownCharacterSet)
         m_setNames = "set names utf8";
     return true;
 }
@@ -148,7 +150,9 @@ bool CMySqlClient::Query(const std::string& statement)
 bool CMySqlClient::Send(const std::string& statement)
 {
     const CancelScope scope(m_cancelFd);
-    mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size());
+    // The first statement after Connect follows its "set names" directly.
+    if (!std::exchange(m_namesJustSet, false))
+        mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size());
 
     if (mysql_send_query(&m_handle, statement.data(), statement.size()) != 0) {
         CaptureError();

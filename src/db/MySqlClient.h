@@ -89,6 +89,7 @@ private:
     std::atomic_bool m_cancelled{false};
     bool m_handleUsed = false;
     bool m_connected = false;
+    bool m_namesJustSet = false; // Connect's "set names" went through; no statement since
     // Rows and field lengths of m_result, kept so a value costs O(1).
     std::vector<MYSQL_ROW> m_rows;
     std::vector<unsigned long> m_lengths;

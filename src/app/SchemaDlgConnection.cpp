@@ -188,12 +188,14 @@ bool CSchemaDlg::HoldsInput(QObject* target, QEvent* event) const
     default:
         return false;
     }
+    // Input reaches the top-level window first and its widget next; only
+    // the widget's turn decides. A shortcut's own object (F1) is held too.
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (!widget)
+        return event->type() == QEvent::Shortcut;
     // A message box the worker raised still takes its answer; in this
     // window only Exit does.
-    auto* widget = qobject_cast<QWidget*>(target);
-    if (widget && widget->window() != this)
-        return false;
-    return target != Control(1006);
+    return widget->window() == this && widget != Control(1006);
 }
 
 bool CSchemaDlg::WaitForWorker(int limitMs)

@@ -18,6 +18,8 @@
 #include <QProgressBar>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace {
 
 const QStringList kTableFields = {"name", "extpro", "schema"};
@@ -30,17 +32,16 @@ void SetLabel(QWidget* widget, const QString& text)
     qobject_cast<QLabel*>(widget)->setText(text);
 }
 
-// Rows go in with drawing and sorting off; a sorted list sorts once at the end.
-void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& progress)
+// Rows go in with drawing and sorting off. A list kept sorted by name gets
+// its rows in order, sorted here once: the list's own sort on top of that
+// would cost as much again.
+void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& progress, bool byName)
 {
-    const bool sorted = list.isSortingEnabled();
     list.setSortingEnabled(false);
+    if (byName)
+        std::stable_sort(items.begin(), items.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
     list.addTopLevelItems(items);
     progress.setValue(progress.maximum());
-    if (sorted) {
-        list.setSortingEnabled(true);
-        list.header()->setSortIndicatorShown(false); // turned on by the line above
-    }
 }
 
 } // namespace
@@ -157,7 +158,7 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
         }
         items.append(entry);
     }
-    FillList(*m_tableList, items, *m_progress);
+    FillList(*m_tableList, items, *m_progress, true);
     SetLabel(Control(1008), QStringLiteral("表: %1").arg(items.size()));
     m_tableList->setUpdatesEnabled(true);
     m_tableList->setEnabled(true);
@@ -204,7 +205,7 @@ void CSchemaDlg::OnItemChangedTableList(int row)
             entry->setText(2, shown);
         items.append(entry);
     }
-    FillList(*m_columnList, items, *m_progress);
+    FillList(*m_columnList, items, *m_progress, false);
     SetLabel(Control(1009), QStringLiteral("字段: %1").arg(items.size()));
     m_columnList->setUpdatesEnabled(true);
     m_columnList->setEnabled(true);

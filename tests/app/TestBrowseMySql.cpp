@@ -227,7 +227,9 @@ private slots:
             if (step > 0)
                 Click(w->m_databaseList, "mysql");
             exit.start();
-            QTest::mouseClick(w->Control(1006), Qt::LeftButton);
+            // Through the top-level window, as the display delivers a click.
+            QWidget* button = w->Control(1006);
+            QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, button->mapTo(w.dlg.get(), button->rect().center()));
         });
         waiting.start(50);
         w->exec();

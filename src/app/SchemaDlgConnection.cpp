@@ -15,10 +15,10 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
-#include <QEvent>
 #include <QTimer>
 #include <QTreeWidget>
 

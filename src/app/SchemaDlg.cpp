@@ -91,6 +91,8 @@ void CSchemaDlg::setVisible(bool visible)
 
 bool CSchemaDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    if (HoldsInput(watched, event))
+        return true;
     if (PreTranslateMessage(watched, event))
         return true;
     return QDialog::eventFilter(watched, event);

@@ -12,8 +12,11 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -193,6 +196,15 @@ private:
     template <typename F>
     auto OnWindow(F&& change);
     void StartWorker(std::function<void()> work);
+    // Runs `work` on a worker while the window goes on answering, though to
+    // Exit alone; `waitText` shows once the wait is long enough to be seen.
+    // Empty when Exit ended the window meanwhile: the window is gone.
+    template <typename R>
+    std::optional<R> OffWindow(std::function<R()> work, const QString& waitText = {});
+    bool WaitOffWindow(std::function<void()> work, const QString& waitText);
+    bool HoldsInput(QObject* target, QEvent* event) const;
+    static constexpr int kWaitLabelDelayMs = 300;
+    static constexpr int kStillWaitMs = 16;
     // False when the worker still runs after limitMs.
     bool WaitForWorker(int limitMs = -1);
     bool WorkerCancelled() const;
@@ -204,7 +216,12 @@ private:
     void WireLists();
     void ResetDescriptionArea(bool tableDescEnabled);
     void ShowWarning(const QString& text);
-    CatalogRows QueryCatalog(int queryKind, const QString& table, int columns);
+    CatalogRows QueryCatalog(int queryKind, const QString& table, int columns, const SqlServerTable& source);
+    // A listing's connection and statement off the window's thread; empty
+    // when the connection could not be opened (the user was told) or Exit
+    // ended the window.
+    std::optional<CatalogRows> ListOffWindow(int queryKind, const QString& table, int columns,
+                                             const QString& waitText);
     void ShowProgress(qsizetype rows);
     void CloseSqlServer();
     void CloseConnection();
@@ -229,8 +246,11 @@ private:
     bool m_initDone = false;
     bool m_exitRequested = false;
     bool m_closing = false; // Exit was pressed: nothing more is asked or told
+    bool m_holdingInput = false; // a handler waits for its worker
     std::thread m_worker;
     std::atomic_bool m_workerRunning{false};
+    std::mutex m_workerEndMutex;
+    std::condition_variable m_workerEnded;
 
     // Server choice: context of its signal connections. It goes with the
     // members, before the dialog's destructor hides the window, which ends

@@ -15,11 +15,14 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <chrono>
 
 namespace {
 
@@ -121,9 +124,78 @@ void CSchemaDlg::StartWorker(std::function<void()> work)
     m_workerRunning = true;
     m_worker = std::thread([this, work = std::move(work)] {
         work();
-        m_workerRunning = false;
+        {
+            const std::lock_guard lock(m_workerEndMutex);
+            m_workerRunning = false;
+        }
+        m_workerEnded.notify_all();
         QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); // wakes a waiting Exit
     });
+}
+
+bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitText)
+{
+    m_holdingInput = true;
+    StartWorker(std::move(work));
+    // A short wait shows no label: a listing that ends at once must not flash.
+    QTimer label;
+    label.setSingleShot(true);
+    connect(&label, &QTimer::timeout, this, [this, &waitText] {
+        m_statusLabel->show();
+        m_statusLabel->SetLabelText(waitText);
+    });
+    if (!waitText.isEmpty())
+        label.start(kWaitLabelDelayMs);
+    // A statement that is back at once leaves the window's paints and input
+    // for afterwards, when the lists hold their new rows; the window is
+    // still for no longer than a frame.
+    {
+        std::unique_lock lock(m_workerEndMutex);
+        m_workerEnded.wait_for(lock, std::chrono::milliseconds(kStillWaitMs), [this] { return !m_workerRunning; });
+    }
+    // The worker posts an event as it ends, so this cannot sleep past it.
+    // Exit ends the wait as well: its own wait is bounded, and a worker it
+    // left behind goes with the process.
+    while (m_workerRunning && !m_exitRequested)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_holdingInput = false;
+    if (m_closing)
+        return false;
+    if (m_worker.joinable())
+        m_worker.join();
+    if (label.isActive())
+        label.stop();
+    else if (!waitText.isEmpty())
+        m_statusLabel->hide();
+    return true;
+}
+
+bool CSchemaDlg::HoldsInput(QObject* target, QEvent* event) const
+{
+    if (!m_holdingInput)
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+        break;
+    default:
+        return false;
+    }
+    // Input reaches the top-level window first and its widget next; only
+    // the widget's turn decides. A shortcut's own object (F1) is held too.
+    auto* widget = qobject_cast<QWidget*>(target);
+    if (!widget)
+        return event->type() == QEvent::Shortcut;
+    // A message box the worker raised still takes its answer; in this
+    // window only Exit does.
+    return widget->window() == this && widget != Control(1006);
 }
 
 bool CSchemaDlg::WaitForWorker(int limitMs)

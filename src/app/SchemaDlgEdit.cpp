@@ -1,7 +1,7 @@
-// Writing table and column descriptions back to the server, on the
-// window's thread.
+// Writing table and column descriptions back to the server: the statements
+// run on a worker while the window waits for them.
 
-#include "app/SchemaDlg.h"
+#include "app/SchemaDlgWorker.h"
 
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
@@ -22,7 +22,7 @@ QString ListText(QTreeWidget* list, int row, int column)
 } // namespace
 
 // Nothing may talk to a server while a worker holds the connection objects.
-// The label is painted before anything leaves, since the thread blocks then.
+// The label stays up while the write's worker runs.
 bool CSchemaDlg::BeginDescriptionUpdate(const QString& waitText)
 {
     if (m_workerRunning)
@@ -86,23 +86,31 @@ void CSchemaDlg::OnUpdateTableDescription()
         return;
     const bool mysql = m_kind == 2;
     const SqlServerTable table = TableAt(m_tableRow);
-    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
+    // Either statement depends on the server (the MySQL session, whether
+    // the property exists), so each is traced once the connection is open.
+    const auto written = OffWindow<std::optional<UpdateResult>>([=, this]() -> std::optional<UpdateResult> {
+        if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+            return std::nullopt;
+        const QString statement = mysql ? QString()
+            : SqlServerTableDescription(SqlServerPropertyProcedure(*m_connection, *m_recordset, listed,
+                                                                   SqlServerDescriptionCount(table)),
+                                        m_tableDesc, table);
+        if (!mysql)
+            DebugTrace(u"%s", {statement});
+        const UpdateResult result =
+            mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
+                  : UpdateSqlServerDescription(*m_connection, *m_recordset, statement,
+                                               SqlServerDescriptionReadBack(table), m_tableDesc);
+        CloseConnection();
+        return result;
+    });
+    if (!written)
+        return; // Exit ended the window
+    if (!*written) {
         field->setFocus();
         return;
     }
-    // Either statement depends on the server (the MySQL session, whether
-    // the property exists), so each is traced once the connection is open.
-    const QString statement = mysql ? QString()
-        : SqlServerTableDescription(SqlServerPropertyProcedure(*m_connection, *m_recordset, listed,
-                                                               SqlServerDescriptionCount(table)),
-                                    m_tableDesc, table);
-    if (!mysql)
-        DebugTrace(u"%s", {statement});
-    const UpdateResult result =
-        mysql ? UpdateMySqlTableComment(m_mysql, m_table, m_tableDesc)
-              : UpdateSqlServerDescription(*m_connection, *m_recordset, statement,
-                                           SqlServerDescriptionReadBack(table), m_tableDesc);
-    CloseConnection();
+    const UpdateResult& result = **written;
     ShowStoredDescription(result, m_tableList, m_tableRow, 1);
     if (!EndDescriptionUpdate(result, field, {}))
         return;
@@ -135,20 +143,28 @@ void CSchemaDlg::OnUpdateColumnDescription()
     }
     if (!DescriptionFitsServer(m_columnDesc, field, false))
         return;
-    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password)) {
+    const SqlServerTable table = TableAt(m_tableRow);
+    const auto written = OffWindow<std::optional<UpdateResult>>([=, this]() -> std::optional<UpdateResult> {
+        if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+            return std::nullopt;
+        const UpdateResult result =
+            m_kind == 2 ? UpdateMySqlColumnComment(m_mysql, m_table, m_column, m_columnDesc)
+                        : UpdateSqlServerDescription(*m_connection, *m_recordset,
+                                                     SqlServerColumnDescription(
+                                                         SqlServerPropertyProcedure(*m_connection, *m_recordset, listed,
+                                                                                    SqlServerDescriptionCount(table, m_column)),
+                                                         m_columnDesc, table, m_column),
+                                                     SqlServerDescriptionReadBack(table, m_column), m_columnDesc);
+        CloseConnection();
+        return result;
+    });
+    if (!written)
+        return; // Exit ended the window
+    if (!*written) {
         field->setFocus();
         return;
     }
-    const SqlServerTable table = TableAt(m_tableRow);
-    const UpdateResult result =
-        m_kind == 2 ? UpdateMySqlColumnComment(m_mysql, m_table, m_column, m_columnDesc)
-                    : UpdateSqlServerDescription(*m_connection, *m_recordset,
-                                                 SqlServerColumnDescription(
-                                                     SqlServerPropertyProcedure(*m_connection, *m_recordset, listed,
-                                                                                SqlServerDescriptionCount(table, m_column)),
-                                                     m_columnDesc, table, m_column),
-                                                 SqlServerDescriptionReadBack(table, m_column), m_columnDesc);
-    CloseConnection();
+    const UpdateResult& result = **written;
     ShowStoredDescription(result, m_columnList, m_columnRow, 8);
     const QString notFound = QStringLiteral("未查询到对应的字段：%1,%2,%3").arg(m_database, m_table, m_column);
     if (!EndDescriptionUpdate(result, field, notFound))

@@ -1,13 +1,14 @@
-// The table and column listings, on the window's thread.
+// The table and column listings: their statements run on a worker while
+// the window waits for them.
 
-#include "app/SchemaDlg.h"
+#include "app/SchemaDlgWorker.h"
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/CatalogRows.h"
 #include "catalog/LengthDisplay.h"
 #include "edit/DescriptionStatements.h"
 #include "db/OdbcRecordset.h"
-#include "ui/NameSortedItem.h"
+#include "ui/ListRow.h"
 #include "ui/StatusLabel.h"
 
 #include <QHeaderView>
@@ -16,6 +17,8 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTreeWidget>
+
+#include <algorithm>
 
 namespace {
 
@@ -29,17 +32,16 @@ void SetLabel(QWidget* widget, const QString& text)
     qobject_cast<QLabel*>(widget)->setText(text);
 }
 
-// Rows go in with drawing and sorting off; a sorted list sorts once at the end.
-void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& progress)
+// Rows go in with drawing and sorting off. A list kept sorted by name gets
+// its rows in order, sorted here once: the list's own sort on top of that
+// would cost as much again.
+void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& progress, bool byName)
 {
-    const bool sorted = list.isSortingEnabled();
     list.setSortingEnabled(false);
+    if (byName)
+        std::stable_sort(items.begin(), items.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
     list.addTopLevelItems(items);
     progress.setValue(progress.maximum());
-    if (sorted) {
-        list.setSortingEnabled(true);
-        list.header()->setSortIndicatorShown(false); // turned on by the line above
-    }
 }
 
 } // namespace
@@ -69,24 +71,40 @@ SqlServerTable CSchemaDlg::TableAt(int row) const
     return {m_kind, item->data(0, kSchemaRole).toString(), name.isValid() ? name.toString() : item->text(0)};
 }
 
-CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int columns)
+CatalogRows CSchemaDlg::QueryCatalog(int queryKind, const QString& table, int columns, const SqlServerTable& source)
 {
     const bool mysql = m_kind == 2;
-    const SqlServerTable source = mysql || queryKind != kQueryColumns ? SqlServerTable{} : TableAt(m_tableRow);
     const QString statement =
         BuildCatalogQuery(queryKind, mysql ? table : source.name, mysql ? m_database : QString(), m_kind,
                           mysql && m_mysql.NoBackslashEscapes(), source.schema);
     if (mysql) {
-        CatalogRows result = QueryMySqlRows(m_mysql, statement, columns);
-        if (result.failed)
-            m_statusLabel->hide();
+        CatalogRows result = QueryMySqlTexts(m_mysql, statement, columns);
         m_mysql.Close();
         return result;
     }
     const QStringList& fields = queryKind == kQueryTables ? kTableFields : kColumnFields;
     CatalogRows result = QuerySqlServerRows(*m_recordset, *m_connection, statement, fields);
     CloseSqlServer();
+    result.texts = CRowTexts(int(fields.size()));
+    for (const QStringList& values : result.rows)
+        for (const QString& value : values)
+            result.texts.Append(value);
     return result;
+}
+
+std::optional<CatalogRows> CSchemaDlg::ListOffWindow(int queryKind, const QString& table, int columns,
+                                                     const QString& waitText)
+{
+    // The list is read here, on the window's thread.
+    const SqlServerTable source = m_kind == 2 || queryKind != kQueryColumns ? SqlServerTable{} : TableAt(m_tableRow);
+    const auto listed = OffWindow<std::optional<CatalogRows>>(
+        [this, queryKind, table, columns, source]() -> std::optional<CatalogRows> {
+            if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+                return std::nullopt;
+            return QueryCatalog(queryKind, table, columns, source);
+        },
+        waitText);
+    return listed ? std::move(*listed) : std::nullopt;
 }
 
 void CSchemaDlg::ResetDescriptionArea(bool tableDescEnabled)
@@ -109,35 +127,38 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     m_tableDesc.clear();
     m_columnDesc.clear();
     ResetDescriptionArea(false);
-    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+    std::optional<CatalogRows> listed =
+        ListOffWindow(kQueryTables, QString(), 2, QStringLiteral("正在查询表，请稍候..."));
+    if (!listed)
         return;
-
-    const CatalogRows result = QueryCatalog(kQueryTables, QString(), 2);
-    if (result.failed) {
-        ShowWarning(result.error);
+    if (listed->failed) {
+        ShowWarning(listed->error);
         return;
     }
-    ShowProgress(qsizetype(result.rows.size()));
+    const auto source = std::make_shared<ListRowSource>(ListRowSource{std::move(listed->texts), m_imageList.value(2)});
+    const qsizetype rows = source->texts.Rows();
+    ShowProgress(rows);
     m_tableList->clear();
     m_columnList->clear();
     SetLabel(Control(1008), QStringLiteral("表: 0"));
     SetLabel(Control(1009), QStringLiteral("字段: 0"));
     m_tableList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(result.rows.size()));
-    for (const QStringList& values : result.rows) {
-        // Outside dbo a SQL Server table shows as schema.name.
-        const QString schema = values.value(2);
-        const bool dbo = schema.isEmpty() || schema == u"dbo";
-        auto* entry = new CNameSortedItem({dbo ? values[0] : schema + u'.' + values[0], values.value(1)});
+    items.reserve(rows);
+    for (qsizetype at = 0; at < rows; ++at) {
+        auto* entry = new CListRow(source, at);
         if (m_kind != 2) {
+            // Outside dbo a SQL Server table shows as schema.name.
+            const QString name = source->texts.Text(at, 0);
+            const QString schema = source->texts.Text(at, 2);
+            if (!schema.isEmpty() && schema != u"dbo")
+                entry->setText(0, schema + u'.' + name);
             entry->setData(0, kSchemaRole, schema);
-            entry->setData(0, kNameRole, values[0]);
+            entry->setData(0, kNameRole, name);
         }
-        entry->setIcon(0, m_imageList.value(2));
         items.append(entry);
     }
-    FillList(*m_tableList, items, *m_progress);
+    FillList(*m_tableList, items, *m_progress, true);
     SetLabel(Control(1008), QStringLiteral("表: %1").arg(items.size()));
     m_tableList->setUpdatesEnabled(true);
     m_tableList->setEnabled(true);
@@ -159,27 +180,32 @@ void CSchemaDlg::OnItemChangedTableList(int row)
         return;
     m_columnDesc.clear();
     ResetDescriptionArea(true);
-    if (!OpenConnection(m_server, m_port, m_database, m_user, m_password))
+    std::optional<CatalogRows> listed =
+        ListOffWindow(kQueryColumns, m_table, 9, QStringLiteral("正在查询字段，请稍候..."));
+    if (!listed)
         return;
-
-    const CatalogRows result = QueryCatalog(kQueryColumns, m_table, 9);
-    if (result.failed) {
-        ShowWarning(result.error);
+    if (listed->failed) {
+        ShowWarning(listed->error);
         return;
     }
-    ShowProgress(qsizetype(result.rows.size()));
+    const auto source = std::make_shared<ListRowSource>(ListRowSource{std::move(listed->texts), m_imageList.value(3)});
+    const qsizetype rows = source->texts.Rows();
+    ShowProgress(rows);
     m_columnList->clear();
     SetLabel(Control(1009), QStringLiteral("字段: 0"));
     m_columnList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
-    items.reserve(qsizetype(result.rows.size()));
-    for (QStringList values : result.rows) {
-        values[2] = DisplayLength(values[1], values[2], m_kind);
-        auto* entry = new QTreeWidgetItem(values);
-        entry->setIcon(0, m_imageList.value(3));
+    items.reserve(rows);
+    for (qsizetype at = 0; at < rows; ++at) {
+        auto* entry = new CListRow(source, at);
+        // Only a length the display rule changes is kept on the row.
+        const QString length = source->texts.Text(at, 2);
+        const QString shown = DisplayLength(source->texts.Text(at, 1), length, m_kind);
+        if (shown != length)
+            entry->setText(2, shown);
         items.append(entry);
     }
-    FillList(*m_columnList, items, *m_progress);
+    FillList(*m_columnList, items, *m_progress, false);
     SetLabel(Control(1009), QStringLiteral("字段: %1").arg(items.size()));
     m_columnList->setUpdatesEnabled(true);
     m_columnList->setEnabled(true);

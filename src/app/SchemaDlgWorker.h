@@ -7,6 +7,7 @@
 #include <QMetaObject>
 #include <QThread>
 
+#include <memory>
 #include <type_traits>
 
 template <typename F>
@@ -23,4 +24,15 @@ auto CSchemaDlg::OnWindow(F&& change)
             this, [&] { result = change(); }, Qt::BlockingQueuedConnection);
         return result;
     }
+}
+
+template <typename R>
+std::optional<R> CSchemaDlg::OffWindow(std::function<R()> work, const QString& waitText)
+{
+    // The worker may outlive this call when Exit leaves it behind, so what
+    // it writes must not live on this frame.
+    auto result = std::make_shared<R>();
+    if (!WaitOffWindow([result, work = std::move(work)] { *result = work(); }, waitText))
+        return std::nullopt;
+    return std::move(*result);
 }

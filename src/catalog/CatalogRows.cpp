@@ -31,6 +31,27 @@ CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int c
     return result;
 }
 
+CatalogRows QueryMySqlTexts(CMySqlClient& client, const QString& statement, int columns)
+{
+    CatalogRows result;
+    if (!client.Query(ToMySql(statement))) {
+        result.failed = true;
+        result.error = MySqlQueryFailure(client);
+        return result;
+    }
+    const int count = client.RowCount();
+    qsizetype bytes = 0;
+    for (int row = 0; row < count; ++row)
+        for (int column = 0; column < columns; ++column)
+            bytes += qsizetype(client.ValueView(row, column).size());
+    result.texts = CRowTexts(columns);
+    result.texts.Reserve(qsizetype(count) * columns, bytes);
+    for (int row = 0; row < count; ++row)
+        for (int column = 0; column < columns; ++column)
+            result.texts.AppendUtf8(client.ValueView(row, column));
+    return result;
+}
+
 QString TrimTrailingSpace(const QString& text)
 {
     qsizetype end = text.size();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalog/RowTexts.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,7 @@ class COdbcRecordset;
 // there are none. The window decides where the message goes.
 struct CatalogRows {
     std::vector<QStringList> rows;
+    CRowTexts texts;
     QString error;
     bool failed = false;
 };
@@ -21,6 +24,9 @@ struct CatalogRows {
 // the connection's UTF-8 text and not trimmed; NULL reads as empty. A failure gives
 // "查询失败...\n%d : %s" with the client's error. The connection stays open.
 CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int columns);
+
+// The same reading with the values packed (`texts`) instead of in `rows`.
+CatalogRows QueryMySqlTexts(CMySqlClient& client, const QString& statement, int columns);
 
 // Opens the recordset on the statement and reads the named fields of every
 // row with trailing white space cut; the recordset is closed again, also on

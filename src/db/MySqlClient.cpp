@@ -94,6 +94,7 @@ void CMySqlClient::InitHandle()
     m_setNames = "set names utf8mb4";
     m_handleUsed = false;
     m_connected = false;
+    m_namesJustSet = false;
 }
 
 void CMySqlClient::SetConnectParams(const std::string& host, const std::string& user, const std::string& password,
@@ -139,6 +140,7 @@ bool CMySqlClient::Connect()
         return false;
     }
     m_connected = true;
+    m_namesJustSet = true;
     return true;
 }
 
@@ -158,7 +160,9 @@ bool CMySqlClient::Query(const std::string& statement)
 bool CMySqlClient::Send(const std::string& statement)
 {
     const CancelScope scope(m_cancelFd);
-    mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size());
+    // The first statement after Connect follows its "set names" directly.
+    if (!std::exchange(m_namesJustSet, false))
+        mysql_real_query(&m_handle, m_setNames.data(), m_setNames.size());
 
     if (mysql_send_query(&m_handle, statement.data(), statement.size()) != 0) {
         CaptureError();
@@ -217,13 +221,18 @@ int CMySqlClient::RowCount() const
 
 std::string CMySqlClient::GetValue(int row, int column) const
 {
+    return std::string(ValueView(row, column));
+}
+
+std::string_view CMySqlClient::ValueView(int row, int column) const
+{
     if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= m_rows.size()
         || static_cast<unsigned int>(column) >= m_columns)
         return {};
     const char* field = m_rows[static_cast<std::size_t>(row)][column];
     if (!field)
         return {};
-    return std::string(field, m_lengths[static_cast<std::size_t>(row) * m_columns + static_cast<std::size_t>(column)]);
+    return {field, m_lengths[static_cast<std::size_t>(row) * m_columns + static_cast<std::size_t>(column)]};
 }
 
 bool CMySqlClient::NoBackslashEscapes() const

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The one MySQL connection of the program: a libmariadb handle plus the
@@ -45,6 +46,8 @@ public:
     int RowCount() const;
     // The field's bytes; "" for NULL and for a row or column out of range.
     std::string GetValue(int row, int column) const;
+    // The same bytes in place, valid until the next statement or Close.
+    std::string_view ValueView(int row, int column) const;
 
     // Whether the open connection's sql_mode holds NO_BACKSLASH_ESCAPES, as
     // the server reported it with its last reply; false when not connected.
@@ -90,6 +93,7 @@ private:
     std::atomic_bool m_cancelled{false};
     bool m_handleUsed = false;
     bool m_connected = false;
+    bool m_namesJustSet = false; // Connect's "set names" went through; no statement since
     // Rows and field lengths of m_result, kept so a value costs O(1).
     std::vector<MYSQL_ROW> m_rows;
     std::vector<unsigned long> m_lengths;

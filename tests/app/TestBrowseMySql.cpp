@@ -1,6 +1,7 @@
 #include "ExportDriving.h"
 #include "MySqlWindow.h"
 
+#include "catalog/CatalogRows.h"
 #include "support/TcpRelay.h"
 #include "ui/StatusLabel.h"
 
@@ -172,6 +173,75 @@ private slots:
         Click(w->m_tableList, "orders");
         Click(w->m_tableList, "wide");
         QCOMPARE(w->m_columnList->topLevelItemCount(), 400);
+    }
+
+    // Exit while a step waits on a link that passes nothing: the program
+    // ends within the exit bound with the settings file as it was, no other
+    // click is acted on meanwhile, and a cut write landed whole or not at all.
+    void exitWhileStalled_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::newRow("database_listing") << 0;
+        QTest::newRow("table_listing") << 1;
+        QTest::newRow("column_listing") << 2;
+        QTest::newRow("column_write") << 3;
+    }
+    void exitWhileStalled()
+    {
+        QFETCH(int, step);
+        TcpRelay relay(quint16(Server().port.toUInt()));
+        Window w;
+        QWidget* start = w->Control(1015);
+        if (step == 0) {
+            Retype(w->m_serverCombo, Server().host);
+            QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
+            PickKind(w, 1);
+            Retype(w.Edit(1017), QString::number(relay.Port()));
+            Retype(w.Edit(1013), Server().user);
+            Retype(w.Edit(1014), Server().password);
+        } else {
+            ConnectTestServer(w, relay.Port());
+        }
+        if (step >= 2)
+            Click(w->m_databaseList, "vel_browse");
+        if (step == 3) {
+            Click(w->m_tableList, "orders");
+            Click(w->m_columnList, "id");
+            Retype(w.Edit(1024), "cut short");
+            start = w->Control(1020);
+        }
+        w->grab(); // painting the lists writes their colours' missing keys
+        const QByteArray settings = ReadAll("Pell.ini");
+        relay.SetStalled(true);
+        QTimer::singleShot(0, w.dlg.get(), [&] {
+            if (step == 0 || step == 3)
+                QTest::mouseClick(start, Qt::LeftButton);
+            else
+                Click(step == 1 ? w->m_databaseList : w->m_tableList, step == 1 ? "vel_browse" : "orders");
+        });
+        QElapsedTimer exit;
+        QTimer waiting;
+        connect(&waiting, &QTimer::timeout, w.dlg.get(), [&] {
+            if (!w->WorkerRunning() || exit.isValid())
+                return;
+            if (step > 0)
+                Click(w->m_databaseList, "mysql");
+            exit.start();
+            // Through the top-level window, as the display delivers a click.
+            QWidget* button = w->Control(1006);
+            QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, button->mapTo(w.dlg.get(), button->rect().center()));
+        });
+        waiting.start(50);
+        w->exec();
+        QVERIFY2(exit.isValid() && exit.elapsed() < 2000, qPrintable(QString::number(exit.elapsed())));
+        QVERIFY(!w->WorkerRunning() && !w->isVisible());
+        QCOMPARE(ReadAll("Pell.ini"), settings);
+        QCOMPARE(w->m_database, QString(step > 0 ? "vel_browse" : ""));
+        CMySqlClient client;
+        QVERIFY(ConnectClient(client));
+        const CatalogRows comment = QueryMySqlRows(client, "select column_comment from information_schema.columns "
+                                                           "where table_schema = 'vel_browse' and table_name = 'orders'", 1);
+        QVERIFY(comment.rows.size() == 1 && QStringList({"", "cut short"}).contains(comment.rows[0][0]));
     }
 
     // A server that never answers: Connect fails within its bound, or Exit

@@ -87,6 +87,10 @@ void TcpRelay::Pump(int client, int server)
     char buffer[16384];
     bool open = true;
     while (open && !m_stop && generation == m_generation) {
+        if (m_stalled) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            continue;
+        }
         pollfd ends[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
         if (poll(ends, 2, 20) <= 0)
             continue;

@@ -27,6 +27,8 @@ public:
     void CutAfterServerBytes(std::uint64_t bytes) { m_cutAfter = bytes; }
     // Holds every packet this long in each direction.
     void SetDelayMs(int ms) { m_delayMs = ms; }
+    // Passes nothing either way until unstalled; the links stay open.
+    void SetStalled(bool stalled) { m_stalled = stalled; }
 
     int Accepted() const { return m_accepted; }
     // The most bytes a finished link carried from the server; links end in
@@ -44,6 +46,7 @@ private:
     std::atomic_bool m_refusing{false};
     std::atomic<std::uint64_t> m_cutAfter{0};
     std::atomic_int m_delayMs{0};
+    std::atomic_bool m_stalled{false};
     std::atomic_int m_accepted{0};
     std::atomic<std::uint64_t> m_largestServerBytes{0};
     std::atomic_int m_generation{0};

@@ -122,6 +122,8 @@ void CSchemaDlg::ExportWorker(const ExportJob& job)
             sink = &documentSink.emplace(*document, DocumentTitle{m_server, m_database, QDate::currentDate()},
                                          std::move(descriptions));
             documentSink->SetKeys(std::move(keys));
+            if (m_kind == 2)
+                documentSink->SetViews(MySqlViewNames(m_mysql, m_database).value_or(QSet<QString>()));
         }
         if (m_kind == 2)
             ExportMySqlTables(m_mysql, m_database, job.tables, m_exportChunk, *sink, run, reports);

@@ -82,11 +82,16 @@ int ExportCommand(const QStringList& arguments)
     KeyCatalog keys;
     if (kind == u"html" || kind == u"docx") {
         QHash<QString, QString> descriptions;
-        for (const DocumentedTable& listed : run.listed)
+        QSet<QString> views;
+        for (const DocumentedTable& listed : run.listed) {
             descriptions.insert(listed.name, listed.description);
+            if (listed.view)
+                views.insert(listed.name);
+        }
         CDocumentSink sink(kind == u"html" ? DocumentFormat::Html : DocumentFormat::Docx,
                            {address.host, parser.value(server.database), QDate::currentDate()},
                            std::move(descriptions));
+        sink.SetViews(std::move(views));
         outcome = ReadWithKeys(run, address, parser.value(server.database), sink, keys);
         sink.SetKeys(std::move(keys));
         write = outcome.writeError.isEmpty() && (sink.Started() || outcome.notWritten.isEmpty());

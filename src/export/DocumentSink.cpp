@@ -23,8 +23,10 @@ const QStringList& DocumentColumnHeadings()
     return headings;
 }
 
-QString SectionHeading(const QString& table, const QString& description)
+QString SectionHeading(const QString& table, const QString& description, bool view)
 {
+    if (view)
+        return table + QStringLiteral("（视图）");
     return description.isEmpty() ? table : table + QStringLiteral(" — ") + description;
 }
 
@@ -86,12 +88,13 @@ bool CDocumentSink::WriteTable(const QString& table, const std::vector<QStringLi
         m_error = m_body.errorString();
         return false;
     }
-    const QString description = m_descriptions.value(table);
-    if (!m_writer->Section(m_body, qsizetype(m_contents.size()), {table, description, columns}, kind)) {
+    const bool view = m_views.contains(table);
+    const QString description = view ? QString() : m_descriptions.value(table);
+    if (!m_writer->Section(m_body, qsizetype(m_contents.size()), {table, description, columns, view}, kind)) {
         m_error = m_body.errorString();
         return false;
     }
-    m_contents.push_back({SectionHeading(table, description), qsizetype(m_contents.size())});
+    m_contents.push_back({SectionHeading(table, description, view), qsizetype(m_contents.size())});
     m_tables.append(table);
     m_sectionEnds.push_back(m_body.pos());
     return true;
@@ -130,7 +133,7 @@ bool CDocumentSink::Commit(COutputFile& output)
     }
     DocumentBody body{m_body, m_sectionEnds, {}};
     for (const QString& table : m_tables)
-        body.rest.push_back(m_writer->SectionEnd(m_keys.Find(table), m_keys.unread));
+        body.rest.push_back(m_writer->SectionEnd(m_keys.Find(table), m_keys.unread, m_views.contains(table)));
     if (!output.Begin() || !m_writer->Finish(output.Device(), m_title, m_contents, body, m_error)
         || !output.Commit()) {
         if (m_error.isEmpty())

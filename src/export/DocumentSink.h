@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryFile>
@@ -41,8 +42,8 @@ struct DocumentEntry {
 
 // The nine column headings of the window's structure list.
 const QStringList& DocumentColumnHeadings();
-// "name — description", or the name alone.
-QString SectionHeading(const QString& table, const QString& description);
+// "name — description", or the name alone; a view is marked as one.
+QString SectionHeading(const QString& table, const QString& description, bool view = false);
 
 // Text as the documents hold it: a character XML (and so HTML) cannot hold
 // (C0 controls but TAB, CR and LF; U+FFFE, U+FFFF; a lone surrogate) shows
@@ -71,7 +72,8 @@ class CDocumentWriter
 public:
     virtual ~CDocumentWriter() = default;
     virtual bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, DbKind kind) = 0;
-    virtual QByteArray SectionEnd(const TableKeys* keys, const QString& unread) = 0;
+    // A view has neither indexes nor keys: its section ends with no such parts.
+    virtual QByteArray SectionEnd(const TableKeys* keys, const QString& unread, bool view) = 0;
     // The whole file: what comes before the sections, the sections, the end.
     virtual bool Finish(QIODevice& out, const DocumentTitle& title, const std::vector<DocumentEntry>& contents,
                         const DocumentBody& body, QString& error) = 0;
@@ -95,6 +97,8 @@ public:
     bool Started() const { return !m_contents.empty(); }
     // Any time before Commit.
     void SetKeys(KeyCatalog keys) { m_keys = std::move(keys); }
+    // The views among the tables (MySQL lists "VIEW" as their description).
+    void SetViews(QSet<QString> views) { m_views = std::move(views); }
     // Writes the document to the opened output and commits it; false,
     // with ErrorString, when it could not be written (the caller cancels).
     bool Commit(COutputFile& output);
@@ -106,6 +110,7 @@ private:
     KeyCatalog m_keys;
     QTemporaryFile m_body;
     std::vector<DocumentEntry> m_contents;
+    QSet<QString> m_views;
     QStringList m_tables;           // of the sections, in order
     std::vector<qint64> m_sectionEnds; // where each section's first part ends in the body
     QString m_error;

@@ -450,15 +450,17 @@ public:
     bool Section(QIODevice& body, qsizetype number, const DocumentedTable& table, DbKind kind) override
     {
         CBodyWriter w;
-        w.Heading(number, SectionHeading(table.name, table.description));
+        w.Heading(number, SectionHeading(table.name, table.description, table.view));
         w.TableStart({1450, 1000, 620, 620, 620, 620, 620, 1150, 2938}, DocumentColumnHeadings());
         w.FastRows(table.columns, kind);
         w.End();
         return WriteAll(body, w.Utf8());
     }
 
-    QByteArray SectionEnd(const TableKeys* keys, const QString& unread) override
+    QByteArray SectionEnd(const TableKeys* keys, const QString& unread, bool view) override
     {
+        if (view)
+            return {};
         CBodyWriter w;
         w.Paragraph(QStringLiteral("Heading2"), QStringLiteral("索引"));
         if (!keys) {

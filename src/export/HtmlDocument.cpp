@@ -100,7 +100,7 @@ public:
         QString out;
         out.reserve(qsizetype(table.columns.size()) * 200 + 1024);
         out += QStringLiteral("<section id=\"t%1\">").arg(number + 1);
-        Element(out, "h2", SectionHeading(table.name, table.description));
+        Element(out, "h2", SectionHeading(table.name, table.description, table.view));
         out += u'\n';
         TableStart(out, DocumentColumnHeadings());
         for (const QStringList& values : table.columns) {
@@ -114,8 +114,10 @@ public:
         return WriteAll(body, out.toUtf8());
     }
 
-    QByteArray SectionEnd(const TableKeys* keys, const QString& unread) override
+    QByteArray SectionEnd(const TableKeys* keys, const QString& unread, bool view) override
     {
+        if (view)
+            return QByteArrayLiteral("</section>\n");
         QString out;
         Element(out, "h3", QStringLiteral("索引"));
         if (!keys) {

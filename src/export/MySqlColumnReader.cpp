@@ -55,16 +55,24 @@ void ReadEach(CMySqlClient& client, const QString& database, const QStringList& 
 
 } // namespace
 
-bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables)
+std::optional<QSet<QString>> MySqlViewNames(CMySqlClient& client, const QString& database)
 {
     const CatalogRows views = QueryMySqlRows(client, BuildMySqlViewNames(database, client.NoBackslashEscapes()), 1);
     if (views.failed)
-        return false;
+        return std::nullopt;
     QSet<QString> names;
     for (const QStringList& row : views.rows)
         names.insert(row.value(0));
+    return names;
+}
+
+bool MarkMySqlViews(CMySqlClient& client, const QString& database, std::vector<DocumentedTable>& tables)
+{
+    const std::optional<QSet<QString>> names = MySqlViewNames(client, database);
+    if (!names)
+        return false;
     for (DocumentedTable& table : tables) {
-        table.view = names.contains(table.name);
+        table.view = names->contains(table.name);
         if (table.view)
             table.description.clear();
     }

@@ -3,9 +3,11 @@
 #include "export/DocumentedTable.h"
 #include "export/ExportProblem.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 class CMySqlClient;
@@ -16,6 +18,9 @@ struct TableColumns {
     std::vector<QStringList> columns;
     bool failed = false;
 };
+
+// The names of the database's views; nothing when the server cannot say.
+std::optional<QSet<QString>> MySqlViewNames(CMySqlClient& client, const QString& database);
 
 // Marks the views among the tables and drops the "VIEW" MySQL gives as
 // their comment; false, with the tables as they were, when the server

@@ -11,14 +11,25 @@ QString MySqlQueryFailure(const CMySqlClient& client)
         .arg(FromMySql(client.m_errorText));
 }
 
+namespace {
+
+// False, with the failure in `result`, when the statement did not run.
+bool RunMySql(CMySqlClient& client, const QString& statement, CatalogRows& result)
+{
+    if (client.Query(ToMySql(statement)))
+        return true;
+    result.failed = true;
+    result.error = MySqlQueryFailure(client);
+    return false;
+}
+
+} // namespace
+
 CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int columns)
 {
     CatalogRows result;
-    if (!client.Query(ToMySql(statement))) {
-        result.failed = true;
-        result.error = MySqlQueryFailure(client);
+    if (!RunMySql(client, statement, result))
         return result;
-    }
     const int count = client.RowCount();
     result.rows.reserve(static_cast<size_t>(count));
     for (int row = 0; row < count; ++row) {
@@ -34,11 +45,8 @@ CatalogRows QueryMySqlRows(CMySqlClient& client, const QString& statement, int c
 CatalogRows QueryMySqlTexts(CMySqlClient& client, const QString& statement, int columns)
 {
     CatalogRows result;
-    if (!client.Query(ToMySql(statement))) {
-        result.failed = true;
-        result.error = MySqlQueryFailure(client);
+    if (!RunMySql(client, statement, result))
         return result;
-    }
     const int count = client.RowCount();
     qsizetype bytes = 0;
     for (int row = 0; row < count; ++row)

@@ -6,6 +6,7 @@
 #include "catalog/CatalogQuery.h"
 #include "catalog/CatalogRows.h"
 #include "catalog/LengthDisplay.h"
+#include "catalog/NameOrder.h"
 #include "edit/DescriptionStatements.h"
 #include "db/OdbcRecordset.h"
 #include "ui/ListRow.h"
@@ -19,6 +20,8 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -32,16 +35,33 @@ void SetLabel(QWidget* widget, const QString& text)
     qobject_cast<QLabel*>(widget)->setText(text);
 }
 
-// Rows go in with drawing and sorting off. A list kept sorted by name gets
-// its rows in order, sorted here once: the list's own sort on top of that
-// would cost as much again.
-void FillList(QTreeWidget& list, QList<QTreeWidgetItem*> items, QProgressBar& progress, bool byName)
+// Rows go in with drawing and sorting off.
+void FillList(QTreeWidget& list, const QList<QTreeWidgetItem*>& items, QProgressBar& progress)
 {
     list.setSortingEnabled(false);
-    if (byName)
-        std::stable_sort(items.begin(), items.end(), [](const QTreeWidgetItem* a, const QTreeWidgetItem* b) { return *a < *b; });
     list.addTopLevelItems(items);
     progress.setValue(progress.maximum());
+}
+
+// A list kept sorted by name gets its rows in order, sorted here once over
+// names folded once each: the list's own sort compares through the rows and
+// costs several times as much.
+QList<QTreeWidgetItem*> SortedByName(const QList<QTreeWidgetItem*>& items, const QStringList& names)
+{
+    std::vector<QString> folded;
+    folded.reserve(size_t(names.size()));
+    for (const QString& name : names)
+        folded.push_back(name.toCaseFolded());
+    std::vector<qsizetype> order(size_t(items.size()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+        return NameSortsBefore(folded[size_t(a)], names[a], folded[size_t(b)], names[b]);
+    });
+    QList<QTreeWidgetItem*> sorted;
+    sorted.reserve(items.size());
+    for (const qsizetype at : order)
+        sorted.append(items[at]);
+    return sorted;
 }
 
 } // namespace
@@ -145,20 +165,27 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     m_tableList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
     items.reserve(rows);
+    QStringList shownNames;
+    shownNames.reserve(rows);
     for (qsizetype at = 0; at < rows; ++at) {
         auto* entry = new CListRow(source, at);
+        const QString name = source->texts.Text(at, 0);
+        QString shown = name;
         if (m_kind != 2) {
             // Outside dbo a SQL Server table shows as schema.name.
-            const QString name = source->texts.Text(at, 0);
             const QString schema = source->texts.Text(at, 2);
-            if (!schema.isEmpty() && schema != u"dbo")
-                entry->setText(0, schema + u'.' + name);
+            if (!schema.isEmpty() && schema != u"dbo") {
+                shown = schema + u'.' + name;
+                entry->setText(0, shown);
+            }
             entry->setData(0, kSchemaRole, schema);
             entry->setData(0, kNameRole, name);
         }
+        shownNames.append(shown);
         items.append(entry);
     }
-    FillList(*m_tableList, items, *m_progress, true);
+    items = SortedByName(items, shownNames);
+    FillList(*m_tableList, items, *m_progress);
     SetLabel(Control(1008), QStringLiteral("表: %1").arg(items.size()));
     m_tableList->setUpdatesEnabled(true);
     m_tableList->setEnabled(true);
@@ -199,13 +226,11 @@ void CSchemaDlg::OnItemChangedTableList(int row)
     for (qsizetype at = 0; at < rows; ++at) {
         auto* entry = new CListRow(source, at);
         // Only a length the display rule changes is kept on the row.
-        const QString length = source->texts.Text(at, 2);
-        const QString shown = DisplayLength(source->texts.Text(at, 1), length, m_kind);
-        if (shown != length)
-            entry->setText(2, shown);
+        if (std::optional<QString> shown = ChangedLength(source->texts.View(at, 1), source->texts.View(at, 2), m_kind))
+            entry->setText(2, *shown);
         items.append(entry);
     }
-    FillList(*m_columnList, items, *m_progress, false);
+    FillList(*m_columnList, items, *m_progress);
     SetLabel(Control(1009), QStringLiteral("字段: %1").arg(items.size()));
     m_columnList->setUpdatesEnabled(true);
     m_columnList->setEnabled(true);

@@ -48,12 +48,9 @@ CatalogRows QueryMySqlTexts(CMySqlClient& client, const QString& statement, int 
     if (!RunMySql(client, statement, result))
         return result;
     const int count = client.RowCount();
-    qsizetype bytes = 0;
-    for (int row = 0; row < count; ++row)
-        for (int column = 0; column < columns; ++column)
-            bytes += qsizetype(client.ValueView(row, column).size());
     result.texts = CRowTexts(columns);
-    result.texts.Reserve(qsizetype(count) * columns, bytes);
+    // A guess at the bytes; the buffer grows past it when needed.
+    result.texts.Reserve(qsizetype(count) * columns, qsizetype(count) * columns * 16);
     for (int row = 0; row < count; ++row)
         for (int column = 0; column < columns; ++column)
             result.texts.AppendUtf8(client.ValueView(row, column));

@@ -56,6 +56,7 @@ private slots:
         QTest::newRow("chinese_non_bmp") << "用户表 \U0001F600 \U00020000";
         QTest::newRow("numbers_stay_text") << "1E+3";
         QTest::newRow("escape_lookalikes") << "a_x000D_b_x005F_c_x12_";
+        QTest::newRow("hex_outside_escape") << "_x ab1234cd";
     }
     void ownWorkbook()
     {

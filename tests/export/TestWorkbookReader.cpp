@@ -84,13 +84,13 @@ private slots:
         QTest::addColumn<Rows>("rows");
         QTest::newRow("cell_kinds") << QByteArray("worksheets/sheet1.xml")
             << QByteArray(R"(<row r="1"><c r="A1" t="s"><v>0</v></c><c r="C1" t="s"><v>1</v></c></row>)"
-                          R"(<row r="3"><c r="A3"><v>1E+3</v></c><c><v>7.0</v></c><c t="n"><v>-2.50E+1</v></c>)"
+                          R"(<row r="3"><c r="A3"><v>1E+3</v></c><c><v>7.0</v></c><c><v>0</v></c><c t="n"><v>-2.50E+1</v></c>)"
                           R"(<c><v>1.25E-1</v></c><c t="b"><v>1</v></c><c t="e"><v>#DIV/0!</v></c><c t="str"><f>A1</f><v>f</v></c>)"
                           R"(<c><f>1+1</f><v></v></c></row>)"
                           R"(<row><c t="s"><v>2</v></c><c t="str"><v>x</v></c><c r="E4" t="inlineStr">)"
                           R"(<is><r><t>in</t></r><r><t xml:space="preserve"> line</t></r></is></c><c r="F4" s="1"/></row>)")
             << true
-            << Rows{{"  lead", "", "rich"}, {}, {"1000", "7", "-25", "1.25E-1", "TRUE", "!the error #DIV/0!", "f",
+            << Rows{{"  lead", "", "rich"}, {}, {"1000", "7", "0", "-25", "1.25E-1", "TRUE", "!the error #DIV/0!", "f",
                             "!a formula without a computed value"},
                     {"a\rb_x0041_", "x", "", "", "in line"}};
         QTest::newRow("absolute_target_column_AA") << QByteArray("/xl/worksheets/sheet1.xml")

@@ -63,6 +63,13 @@ CSchemaDlg::~CSchemaDlg()
     // not in the base destructor, lets the focus leave the controls while
     // the handlers it triggers still have a whole window.
     WaitForWorker();
+    {
+        const std::lock_guard lock(m_workerEndMutex);
+        m_workerQuit = true;
+    }
+    m_jobPosted.notify_one();
+    if (m_worker.joinable())
+        m_worker.join();
     qApp->removeEventFilter(this);
     hide();
 }

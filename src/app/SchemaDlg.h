@@ -196,6 +196,7 @@ private:
     template <typename F>
     auto OnWindow(F&& change);
     void StartWorker(std::function<void()> work);
+    void WorkerLoop();
     // Runs `work` on a worker while the window goes on answering, though to
     // Exit alone; `waitText` shows once the wait is long enough to be seen.
     // Empty when Exit ended the window meanwhile: the window is gone.
@@ -247,10 +248,15 @@ private:
     bool m_exitRequested = false;
     bool m_closing = false; // Exit was pressed: nothing more is asked or told
     bool m_holdingInput = false; // a handler waits for its worker
+    // One thread for the window's life: a listing must not pay for a new
+    // thread, nor the new thread's first round trip to the server.
     std::thread m_worker;
+    std::function<void()> m_job;
+    bool m_workerQuit = false;
     std::atomic_bool m_workerRunning{false};
     std::mutex m_workerEndMutex;
     std::condition_variable m_workerEnded;
+    std::condition_variable m_jobPosted;
 
     // Server choice: context of its signal connections. It goes with the
     // members, before the dialog's destructor hides the window, which ends

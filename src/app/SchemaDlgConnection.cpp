@@ -116,21 +116,36 @@ void CSchemaDlg::OnConnect()
 
 void CSchemaDlg::StartWorker(std::function<void()> work)
 {
-    if (m_worker.joinable())
-        m_worker.join(); // the last worker has ended; only its thread is left
     m_mysql.ResetCancel();
     if (m_connection)
         m_connection->ResetCancel();
-    m_workerRunning = true;
-    m_worker = std::thread([this, work = std::move(work)] {
-        work();
-        {
-            const std::lock_guard lock(m_workerEndMutex);
-            m_workerRunning = false;
-        }
+    {
+        const std::lock_guard lock(m_workerEndMutex);
+        m_job = std::move(work);
+        m_workerRunning = true;
+    }
+    if (m_worker.joinable())
+        m_jobPosted.notify_one();
+    else
+        m_worker = std::thread([this] { WorkerLoop(); });
+}
+
+void CSchemaDlg::WorkerLoop()
+{
+    std::unique_lock lock(m_workerEndMutex);
+    for (;;) {
+        m_jobPosted.wait(lock, [this] { return m_job || m_workerQuit; });
+        if (!m_job)
+            return;
+        const auto job = std::move(m_job);
+        m_job = nullptr;
+        lock.unlock();
+        job();
+        lock.lock();
+        m_workerRunning = false;
         m_workerEnded.notify_all();
         QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); // wakes a waiting Exit
-    });
+    }
 }
 
 bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitText)
@@ -161,8 +176,6 @@ bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitTe
     m_holdingInput = false;
     if (m_closing)
         return false;
-    if (m_worker.joinable())
-        m_worker.join();
     if (label.isActive())
         label.stop();
     else if (!waitText.isEmpty())
@@ -204,11 +217,7 @@ bool CSchemaDlg::WaitForWorker(int limitMs)
     const QDeadlineTimer deadline(limitMs);
     while (m_workerRunning && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
-    if (m_workerRunning)
-        return false;
-    if (m_worker.joinable())
-        m_worker.join();
-    return true;
+    return !m_workerRunning;
 }
 
 bool CSchemaDlg::WorkerCancelled() const

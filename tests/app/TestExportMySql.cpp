@@ -209,6 +209,13 @@ private slots:
             QFile file(path);
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
         }
+        // Capabilities are a thread's own: the window's worker takes them
+        // from the thread that starts it, at Connect.
+        std::unique_ptr<NoFolderOverride> noOverride;
+        if (geteuid() == 0 && (failure == "folder" || failure == "direct")) {
+            noOverride = std::make_unique<NoFolderOverride>();
+            QVERIFY(noOverride->ok);
+        }
         TcpRelay relay(quint16(Server().port.toUInt()));
         Window w;
         AnswerExport(w, path);
@@ -217,7 +224,6 @@ private slots:
         w->m_exportChunk = 1;
         const QStringList enabled = Enabled(w);
 
-        std::unique_ptr<NoFolderOverride> noOverride;
         rlimit size{};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &size), 0);
         if (failure == "refused") {
@@ -225,10 +231,6 @@ private slots:
         } else if (failure != "size") {
             QVERIFY(failure == "direct" || QFile::setPermissions(path, QFileDevice::ReadOwner));
             QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-            if (geteuid() == 0) {
-                noOverride = std::make_unique<NoFolderOverride>();
-                QVERIFY(noOverride->ok);
-            }
         } else {
             const rlimit limit{4096, size.rlim_max};
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);

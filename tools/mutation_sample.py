@@ -222,7 +222,7 @@ def main():
                 rebuilt = [name for name in programs if after[name] != before[name]]
                 rc = 0
                 if rebuilt:
-                    rc = run(["ctest", "-j2", "--stop-on-failure", "--timeout", "300", "-R",
+                    rc = run(["ctest", "-j2", "--stop-on-failure", "--output-on-failure", "--timeout", "300", "-R",
                               "^(" + "|".join(rebuilt) + ")$"], build, log)
                 verdict = f"caught:{first_failure(log)}" if rc != 0 else "MISSED"
                 if rc != 0:

@@ -45,6 +45,15 @@ OPERATORS = [
 # user could see or get changes; "looks": only how the window looks changes.
 # A survivor that is a real fault gets a case in the suite instead.
 SORTED = {
+    ("src/ui/StatusLabel.cpp",
+     "painter.translate(rect.left() + rect.width() / 2, rect.top() + rect.height() / 2);", "plus-to-minus"):
+        ("looks", "where a rotated status text is drawn"),
+    ("src/app/SchemaDlgConnection.cpp", "Control(1030)->hide();", "call-removed"):
+        ("looks", "the Export button over the progress bar while the database list fills; shown again at its end"),
+    ("src/settings/SettingsFile.cpp", "if (fileName.contains(u'/') || fileName.contains(u'\\\\'))", "or-to-and"):
+        ("equivalent", "joined to the working folder, an absolute path stays as it is and a relative one names the same file"),
+    ("src/app/SchemaDlgControls.cpp", "button(1020, 552, 233, 50, 14, false);", "const-bumped"):
+        ("looks", "a button one dialog unit wider"),
 }
 
 

@@ -54,6 +54,8 @@ SORTED = {
         ("equivalent", "joined to the working folder, an absolute path stays as it is and a relative one names the same file"),
     ("src/app/SchemaDlgControls.cpp", "button(1020, 552, 233, 50, 14, false);", "const-bumped"):
         ("looks", "a button one dialog unit wider"),
+    ("src/app/SchemaDlgControls.cpp", "m_tableList = list(1002, 184, 38, 418, 192, true);", "true-to-false"):
+        ("equivalent", "the rows come sorted by name and a name never changes in place; the header takes no click either way"),
 }
 
 

@@ -56,6 +56,10 @@ SORTED = {
         ("looks", "a button one dialog unit wider"),
     ("src/app/SchemaDlgControls.cpp", "m_tableList = list(1002, 184, 38, 418, 192, true);", "true-to-false"):
         ("equivalent", "the rows come sorted by name and a name never changes in place; the header takes no click either way"),
+    ("src/db/OdbcConnection.cpp", "SQLFreeHandle(SQL_HANDLE_ENV, env);", "call-removed"):
+        ("equivalent", "only when unixODBC refuses ODBC 3 on a new environment, which it never does"),
+    ("src/app/SchemaDlgConnection.cpp", "if (m_connection && m_connection->State() != 0)", "and-to-or"):
+        ("equivalent", "closing a closed connection does nothing; no connection object only when unixODBC makes no environment"),
 }
 
 

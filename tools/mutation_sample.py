@@ -236,9 +236,13 @@ def main():
                 after = stamps(programs)
                 rebuilt = [name for name in programs if after[name] != before[name]]
                 rc = 0
-                if rebuilt:
-                    rc = run(["ctest", "-j2", "--stop-on-failure", "--output-on-failure", "--timeout", "300", "-R",
-                              "^(" + "|".join(rebuilt) + ")$"], build, log)
+                # A private server that did not start catches nothing: once more.
+                for _ in range(2):
+                    if rebuilt:
+                        rc = run(["ctest", "-j2", "--stop-on-failure", "--output-on-failure", "--timeout", "300",
+                                  "-R", "^(" + "|".join(rebuilt) + ")$"], build, log)
+                    if rc == 0 or not first_failure(log).startswith("mariadb_"):
+                        break
                 verdict = f"caught:{first_failure(log)}" if rc != 0 else "MISSED"
                 if rc != 0:
                     caught += 1

@@ -266,13 +266,13 @@ private slots:
         const QString port = row.port == u"PORT"_s ? peerPort
             : row.port == u"SILENT"_s               ? QString::number(m_silent.serverPort()) : row.port;
         w->m_mysql.m_timeouts.connect = 1;
+        const QByteArray settings = ReadAll(u"Pell.ini"_s);
         if (row.host.isEmpty()) {
             w->EnableConnectionControls(true);
             w->m_kind = 2;
         } else {
             Fill(w, row.host, port, row.kind ? Server().user : kUser, row.password, row.kind ? 1 : -1);
         }
-        const QByteArray settings = ReadAll(u"Pell.ini"_s);
         QElapsedTimer waited;
         waited.start();
         PressConnect(w);

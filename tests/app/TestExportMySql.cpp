@@ -1,4 +1,4 @@
-#include "ServerWindow.h"
+#include "WindowHarness.h"
 
 #include "support/TcpRelay.h"
 

@@ -1,4 +1,4 @@
-#include "../app/ServerWindow.h"
+#include "../app/WindowHarness.h"
 
 #include "catalog/CatalogQuery.h"
 #include "edit/DescriptionStatements.h"

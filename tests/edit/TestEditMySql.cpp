@@ -1,4 +1,4 @@
-#include "app/ServerWindow.h"
+#include "app/WindowHarness.h"
 
 #include "edit/DescriptionUpdate.h"
 

@@ -126,13 +126,11 @@ inline void Retype(QWidget* field, const QString& text)
     Focus(field);
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(field, Qt::Key_Delete);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i].unicode() < 0x80)
-            QTest::keyClick(QApplication::focusWidget(), text[i].toLatin1());
-        else // what an input method delivers, a surrogate pair at once
-            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown,
-                                text.mid(i, text[i].isHighSurrogate() ? 2 : 1), {});
-        i += text[i].isHighSurrogate();
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        else // what an input method delivers
+            QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), {});
     }
 }
 

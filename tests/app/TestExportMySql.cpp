@@ -1,5 +1,4 @@
-#include "ExportDriving.h"
-#include "MySqlWindow.h"
+#include "WindowHarness.h"
 
 #include "support/TcpRelay.h"
 
@@ -261,40 +260,6 @@ private slots:
         QVERIFY(ReadAll(path).startsWith(Utf16File({kHeader})));
         QCOMPARE(ReadAll(path) == inPlace, failure == "direct");
         QCOMPARE(Entries(folder.path()), QStringList{"old.txt"});
-    }
-
-    // While the worker waits on a slow link nothing else starts on its
-    // connection; Exit cuts the export off at once and keeps nothing of it.
-    void guardsWhileExporting()
-    {
-        TcpRelay relay(quint16(Server().port.toUInt()));
-        Window w;
-        const QString path = m_out.filePath("guarded.txt");
-        AnswerExport(w, path);
-        ConnectTestServer(w, relay.Port());
-        Click(w->m_databaseList, "vel_names");
-        w->m_exportChunk = 0;
-        relay.SetDelayMs(40);
-        const int accepted = relay.Accepted();
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1030)), Qt::LeftButton);
-        QTRY_VERIFY(w->m_progress->isVisible());
-        QCOMPARE(Enabled(w), QStringList());
-        w->OnItemChangedDatabaseList(RowOf(w->m_databaseList, "vel_export"));
-        w->OnItemChangedTableList(0);
-        w->OnConnect();
-        w->OnExport();
-        QCOMPARE(w->m_database, QString("vel_names"));
-        QCOMPARE(w.messages.size(), 1); // the first question only
-        QVERIFY(w->WorkerRunning());
-        QElapsedTimer exit;
-        exit.start();
-        QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton);
-        QVERIFY2(exit.elapsed() < 2000, qPrintable(QString::number(exit.elapsed())));
-        QVERIFY(!w->WorkerRunning());
-        QVERIFY(!w->isVisible());
-        QCOMPARE(relay.Accepted(), accepted + 1);
-        QCOMPARE(std::exchange(w.messages, {}).size(), 1);
-        QVERIFY(!Entries(m_out.path()).join(u'/').contains("guarded"));
     }
 };
 

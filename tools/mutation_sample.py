@@ -60,6 +60,10 @@ SORTED = {
         ("equivalent", "only when unixODBC refuses ODBC 3 on a new environment, which it never does"),
     ("src/app/SchemaDlgConnection.cpp", "if (m_connection && m_connection->State() != 0)", "and-to-or"):
         ("equivalent", "closing a closed connection does nothing; no connection object only when unixODBC makes no environment"),
+    ("src/edit/MySqlDescriptionWrite.cpp", "for (qsizetype k = 0; k < names.size(); ++k)", "const-bumped"):
+        ("equivalent", "the type is restated as read under the table's lock; only a fault elsewhere could change it"),
+    ("src/app/DialogUnits.cpp", "return (units * m_charHeight + 4) / 8;", "const-bumped"):
+        ("looks", "dialog units rounded half a unit higher"),
 }
 
 

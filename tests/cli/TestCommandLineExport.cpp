@@ -5,17 +5,17 @@
 #include "edit/DescriptionStatements.h"
 #include "settings/PasswordCodec.h"
 #include "support/TdsPeer.h"
+#include "../export/Zip.h"
+#include "RunVelmora.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
 
 #include <array>
 
 #include <sys/stat.h>
-#include <zip.h>
 
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export.
@@ -33,49 +33,18 @@ static bool WriteBook(const QString& path, const QStringList& lines)
 {
     const QByteArray main = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")";
     const qsizetype split = lines.indexOf("Tables");
-    std::vector<QStringList> sheets{lines.mid(0, split)};
-    if (split >= 0)
-        sheets.push_back(lines.mid(split + 1));
+    const std::vector<QStringList> sheets = split < 0 ? std::vector{lines} : std::vector{lines.mid(0, split), lines.mid(split + 1)};
     QByteArray listed, relations;
-    int code = 0;
-    zip_t* zip = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code);
-    std::vector<QByteArray> parts;
+    std::vector<std::pair<QByteArray, QByteArray>> parts;
     for (size_t i = 0; i < sheets.size(); ++i) {
         const QByteArray n = QByteArray::number(i + 1);
         listed += "<sheet name=\"" + QByteArray(i ? "Tables" : "Columns") + "\" sheetId=\"" + n + "\" r:id=\"s" + n + "\"/>";
         relations += "<Relationship Id=\"s" + n + "\" Target=\"s" + n + ".xml\"/>";
-        parts.push_back("<worksheet" + main + "><sheetData>" + sheets[i].join("").toUtf8() + "</sheetData></worksheet>");
+        parts.push_back({"xl/s" + n + ".xml", "<worksheet" + main + "><sheetData>" + sheets[i].join("").toUtf8() + "</sheetData></worksheet>"});
     }
-    parts.push_back("<workbook" + main + R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + listed + "</sheets></workbook>");
-    parts.push_back(R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + relations + "</Relationships>");
-    bool added = zip != nullptr;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        const QByteArray name = i == sheets.size() ? "xl/workbook.xml" : i > sheets.size() ? "xl/_rels/workbook.xml.rels" : "xl/s" + QByteArray::number(i + 1) + ".xml";
-        added = added && zip_file_add(zip, name.constData(), zip_source_buffer(zip, parts[i].constData(), parts[i].size(), 0), 0) >= 0;
-    }
-    return added && zip_close(zip) == 0;
-}
-
-struct Ran {
-    int status;
-    QByteArray out;
-    QString err;
-};
-
-static Ran Velmora(const QString& folder, const QStringList& arguments, const QString& password = {})
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "VELMORA_PASSWORD"})
-        env.remove(QString::fromLatin1(name));
-    if (!password.isNull())
-        env.insert(QStringLiteral("VELMORA_PASSWORD"), password);
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(folder);
-    process.start(QStringLiteral(VELMORA_PROGRAM), arguments);
-    if (!process.waitForFinished(60000))
-        return {-1, {}, QStringLiteral("did not end")};
-    return {process.exitCode(), process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
+    parts.push_back({"xl/workbook.xml", "<workbook" + main + R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets>)" + listed + "</sheets></workbook>"});
+    parts.push_back({"xl/_rels/workbook.xml.rels", R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)" + relations + "</Relationships>"});
+    return WriteZip(path, parts);
 }
 
 class TestCommandLineExport : public QObject
@@ -215,15 +184,7 @@ private slots:
         QTemporaryDir folder;
         const QString at = folder.path() + '/';
         const auto velmora = [&](const QStringList& arguments, const QString& out = {}) {
-            QProcess shell; // standard output redirected, as a user does
-            shell.setWorkingDirectory(folder.path());
-            shell.setProcessEnvironment([] { auto env = QProcessEnvironment::systemEnvironment();
-                                              env.insert("VELMORA_PASSWORD", Server().password); return env; }());
-            if (!out.isEmpty())
-                shell.setStandardOutputFile(out);
-            shell.start(VELMORA_PROGRAM, QStringList{"export", "--format", format} + arguments + m_full);
-            shell.waitForFinished(60000);
-            return Ran{shell.exitCode(), {}, QString::fromUtf8(shell.readAllStandardError())};
+            return Velmora(folder.path(), QStringList{"export", "--format", format} + arguments + m_full, Server().password, out);
         };
         // A workbook's sheets, without the time it was made.
         const auto content = [&](const QString& path) {

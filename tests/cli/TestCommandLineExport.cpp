@@ -22,11 +22,15 @@
 
 struct Exit { QStringList arguments; int status; QString error; };
 
-// An edited file as a spreadsheet or a person hands it back. `lines`: TSV
+// An edited file as a spreadsheet or a person hands it back, applied to
+// the table r. `lines`: TSV
 // lines after the header, or a workbook's Columns rows as XML, then after a
 // line "Tables" its Tables rows (no such line: no Tables sheet). `base`:
 // TSV lines of the file given as "base.txt"; "self" names the file itself.
-struct Reading { QString kind; QStringList lines, base, options; int status; QString said, after; };
+// "openpyxl": `lines` are Python statements on the export's workbook `b`,
+// saved as the file. `said`: lines each found in the errors; `out`: how the
+// output ends.
+struct Reading { QString kind; QStringList lines, base, options; int status; QString said, after, out = {}; };
 
 // A workbook of the sheets Columns and, where given, Tables.
 static bool WriteBook(const QString& path, const QStringList& lines)
@@ -71,7 +75,6 @@ private slots:
     void cleanupTestCase()
     {
         m_admin.Query("drop database if exists vel_cli");
-        m_admin.Query("drop database if exists vel_apply");
         m_admin.Query("drop database if exists vel_read");
         m_admin.Query("drop user if exists vel_pw");
     }
@@ -318,106 +321,9 @@ private slots:
             QCOMPARE(std::count_if(batches.begin(), batches.end(), [&](const TdsBatch& batch) { return batch.text == sent; }), 1);
     }
 
-    // Export, edit as a spreadsheet saves it, preview, apply: exactly the
-    // edited descriptions change; an untouched file changes nothing; every
-    // unusable line and conflict is named and the rest applied.
-    void apply()
-    {
-        Run(m_admin, "create database vel_apply character set utf8mb4");
-        Run(m_admin, "create table vel_apply.p (id int primary key comment 'two\\nlines\\tand tab', name varchar(20)"
-                     " not null default 'x' comment 'n', qty decimal(8,2) unsigned) comment 'products'");
-        Run(m_admin, "create table vel_apply.q (k int comment 'k')");
-        QStringList full = m_full;
-        full.last() = "vel_apply";
-        QTemporaryDir folder;
-        const auto velmora = [&](const QStringList& arguments) {
-            return Velmora(folder.path(), arguments + full, Server().password);
-        };
-        const auto state = [&] {
-            QString shown;
-            for (const char* table : {"p", "q"}) {
-                Run(m_admin, QString("show create table vel_apply.") + table);
-                shown += FromMySql(m_admin.GetValue(0, 1)) + "\n";
-            }
-            return shown;
-        };
-        const auto write = [&](const char* name, const QString& text) {
-            QFile file(folder.filePath(name));
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0);
-        };
-        QCOMPARE(velmora({"export", "-o", "base.txt"}).status, 0);
-        QCOMPARE(velmora({"export", "-o", "base.xlsx"}).status, 0);
-        const QString before = state();
-        for (const char* untouched : {"base.txt", "base.xlsx"}) {
-            const Ran ran = velmora({"apply", untouched});
-            QVERIFY2(ran.status == 0 && ran.out.endsWith("changed 0, unchanged " +
-                     QByteArray(QByteArray(untouched).endsWith("xlsx") ? "6" : "4") +
-                     ", refused 0, failed 0, conflicts 0, unusable lines 0\n"), ran.out + ran.err.toUtf8());
-        }
-        QCOMPARE(state(), before);
-
-        // UTF-8 without a byte-order mark, LF, a quoted field.
-        const QString base = QStringDecoder(QStringDecoder::Utf16LE)(ReadAll(folder.filePath("base.txt")).mid(2));
-        QString text = base;
-        write("edited.txt", text.replace("\r\n", "\n").replace("two；lines and tab\n", "编号\n")
-                                .replace("\tn\n", "\t名称\n").replace("\tk\n", "\t\"键 \"\"k\"\"\"\n"));
-        const Ran preview = velmora({"apply", "--dry-run", "edited.txt"});
-        QVERIFY2(preview.status == 0 &&
-                     preview.out.contains("p.id: two；lines and tab → 编号\np.name: n → 名称\nq.k: k → 键 \"k\"\n"),
-                 preview.out);
-        QCOMPARE(state(), before);
-        QCOMPARE(velmora({"apply", "edited.txt"}).status, 0);
-        QString after = before;
-        after.replace("COMMENT 'two\\nlines\tand tab'", "COMMENT '编号'").replace("COMMENT 'n'", "COMMENT '名称'")
-            .replace("COMMENT 'k'", "COMMENT '键 \"k\"'");
-        QCOMPARE(state(), after);
-
-        // The table description, from a workbook a spreadsheet saved; with its
-        // base, the columns the first apply changed are not edits.
-        QProcess python;
-        python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\nb=openpyxl.load_workbook(sys.argv[1])\n"
-                                                "b['Tables']['B2']='产品'\nb.save(sys.argv[2])",
-                                          folder.filePath("base.xlsx"), folder.filePath("edited.xlsx")});
-        QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
-        QCOMPARE(velmora({"apply", "--base", "base.xlsx", "edited.xlsx"}).status, 0);
-        after.replace("COMMENT='products'", "COMMENT='产品'");
-        QCOMPARE(state(), after);
-
-        // Each unusable line named, the rest applied.
-        const auto lines = [](const std::vector<std::array<const char*, 3>>& rows) {
-            QString file = kHeader + "\n";
-            for (const auto& [table, column, description] : rows)
-                file += QStringList{table, column, "", "", "", "", "", "", "", description}.join('\t') + "\n";
-            return file;
-        };
-        Run(m_admin, "create view vel_apply.v as select k from vel_apply.q");
-        write("problems.txt", lines({{"gone", "id", "x"}, {"p", "qtx", "x"}, {"p", "qty", "数量😀"}, {"q", "k", "good"},
-                                     {"v", "k", "x"}})
-                                  .replace("\nq\t", "\np\tname\nq\t"));
-        const Ran problems = velmora({"apply", "problems.txt"});
-        QCOMPARE(problems.status, 1);
-        for (const char* named : {"line 2: the database has no table gone", "line 3: table p has no column qtx",
-                                  "line 4: refused, the server cannot store the character U+1F600",
-                                  "line 5: 2 fields where there should be 10",
-                                  "line 7: refused, a view; views hold no descriptions on this server: v.k"})
-            QVERIFY2(problems.err.contains(named), qPrintable(problems.err));
-        after.replace("COMMENT '键 \"k\"'", "COMMENT 'good'");
-        QCOMPARE(state(), after);
-
-        // With the first export as base: q.k is as it was there, so not
-        // wanted; p.name changed on the server since, so kept unless forced.
-        write("conflict.txt", lines({{"p", "name", "名称2"}, {"p", "qty", "数量"}, {"q", "k", "k"}}));
-        const Ran conflict = velmora({"apply", "--base", "base.txt", "conflict.txt"});
-        QVERIFY2(conflict.status == 1 && conflict.err.contains("line 2: p.name changed on the server since the base, "
-                                                               "kept: 名称 (the file has 名称2)"), qPrintable(conflict.err));
-        after.replace("unsigned DEFAULT NULL", "unsigned DEFAULT NULL COMMENT '数量'");
-        QCOMPARE(state(), after);
-        QCOMPARE(velmora({"apply", "--base", "base.txt", "--force", "conflict.txt"}).status, 0);
-        QCOMPARE(state(), after.replace("COMMENT '名称'", "COMMENT '名称2'"));
-        QCOMPARE(velmora({"apply", "base.md"}).status, 2);
-    }
-
-    // Each fault of reading an edited file: what is written, named or refused.
+    // Each edit and each fault of reading an edited file: exactly the edited
+    // descriptions are written, every unusable line and conflict is named and
+    // the rest applied, and nothing else of the table changes.
     void applyReading_data()
     {
         QTest::addColumn<Reading>("r");
@@ -441,33 +347,66 @@ private slots:
         QTest::newRow("base_of_another_database") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {"zz\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "it is of another database", was};
         QTest::newRow("base_sharing_under_half") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew", "r\tc\t\t\t\t\t\t\t\tc", "r\ta\t\t\t\t\t\t\t\tl1；l2"}, {"r\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "shares only 1 of the file's 3 lines", was};
         QTest::newRow("force_without_base") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {}, {"--force"}, 2, "--force goes with --base", was};
-        QTest::newRow("own_tsv") << Reading{"export.txt", {}, {}, {}, 0, "", was};
         QTest::newRow("own_tsv_as_base") << Reading{"export.txt", {}, {}, {"--base", "self"}, 0, "", was};
         QTest::newRow("own_xlsx_as_base") << Reading{"export.xlsx", {}, {}, {"--base", "self"}, 0, "", was};
+        const QString none = ", refused 0, failed 0, conflicts 0, unusable lines 0\n";
+        QTest::newRow("own_tsv_untouched") << Reading{"export.txt", {}, {}, {}, 0, "", was, "changed 0, unchanged 4" + none};
+        QTest::newRow("own_xlsx_untouched") << Reading{"export.xlsx", {}, {}, {}, 0, "", was, "changed 0, unchanged 5" + none};
+        QTest::newRow("own_md_refused") << Reading{"export.md", {}, {}, {}, 2, "cannot use", was};
+        QTest::newRow("dry_run") << Reading{"tsv", {"r\ta\t\t\t\t\t\t\t\t编号", "r\tb\t\t\t\t\t\t\t\t\"键 \"\"k\"\"\"", "r\tc\t\t\t\t\t\t\t\tc\""}, {}, {"--dry-run"}, 0, "", was,
+                                            "\nr.a: l1；l2 → 编号\nr.b: \"b → 键 \"k\"\nwould change 2, unchanged 1" + none};
+        // The base says b as the file does: not an edit, though the server's differs.
+        QTest::newRow("xlsx_saved_by_a_spreadsheet") << Reading{"openpyxl", {"b['Columns']['J3']='was'", "b.save(sys.argv[3])", "b['Tables']['B2']='产品'"}, {}, {"--base", "base.xlsx"}, 0, "", "l1\r\nl2|\"b|c\"|产品"};
+        QTest::newRow("unusable_lines") << Reading{"tsv", {"gone\tid\t\t\t\t\t\t\t\tx", "r\tqtx\t\t\t\t\t\t\t\tx", "r\ta\t\t\t\t\t\t\t\t数量😀", "r\tname", "r\tb\t\t\t\t\t\t\t\tgood", "v\ta\t\t\t\t\t\t\t\tx"}, {}, {}, 1,
+            "line 2: the database has no table gone\nline 3: table r has no column qtx\nline 4: refused, the server cannot store the character U+1F600\n"
+            "line 5: 2 fields where there should be 10\nline 7: refused, a view; views hold no descriptions on this server: v.a", "l1\r\nl2|good|c\"|x\r\ny"};
+        // a: edited; b: changed on the server since the base; c: as in the base.
+        const QStringList edited{"r\ta\t\t\t\t\t\t\t\tnew", "r\tb\t\t\t\t\t\t\t\tmine", "r\tc\t\t\t\t\t\t\t\tc0"};
+        const QStringList base{"r\ta\t\t\t\t\t\t\t\tl1；l2", "r\tb\t\t\t\t\t\t\t\tb0", "r\tc\t\t\t\t\t\t\t\tc0"};
+        QTest::newRow("conflict_kept") << Reading{"tsv", edited, base, {"--base", "base.txt"}, 1, "line 3: r.b changed on the server since the base, kept: \"b (the file has mine)", "new|\"b|c\"|x\r\ny"};
+        QTest::newRow("conflict_forced") << Reading{"tsv", edited, base, {"--base", "base.txt", "--force"}, 0, "", "new|mine|c\"|x\r\ny"};
     }
     void applyReading()
     {
         QFETCH(Reading, r);
         Run(m_admin, "drop database if exists vel_read");
         Run(m_admin, "create database vel_read character set utf8mb4");
-        Run(m_admin, "create table vel_read.r (a int comment 'l1\\r\\nl2', b int comment '\"b', c int comment 'c\"') comment 'x\\r\\ny'");
+        Run(m_admin, "create table vel_read.r (a int comment 'l1\\r\\nl2', b varchar(20) not null default 'x' comment '\"b',"
+                     " c decimal(8,2) unsigned comment 'c\"') comment 'x\\r\\ny'");
+        Run(m_admin, "create view vel_read.v as select a from vel_read.r");
+        static const QRegularExpression comment(" COMMENT[ =]'(?:[^'\\\\]|\\\\.|'')*'");
+        const auto definition = [&] {
+            Run(m_admin, "show create table vel_read.r");
+            return FromMySql(m_admin.GetValue(0, 1)).remove(comment);
+        };
+        const QString defined = definition();
         QStringList full = m_full;
         full.last() = "vel_read";
         QTemporaryDir folder;
-        const QString file = folder.filePath(r.kind.startsWith("export") ? r.kind : "edited." + r.kind);
-        if (r.kind.startsWith("export"))
-            QCOMPARE(Velmora(folder.path(), QStringList{"export", "-o", file} + full, Server().password).status, 0);
-        else if (r.kind == "xlsx")
+        const bool spreadsheet = r.kind == "openpyxl";
+        const QString file = folder.filePath(r.kind.startsWith("export") ? r.kind : spreadsheet ? "edited.xlsx" : "edited." + r.kind);
+        if (r.kind.startsWith("export") || spreadsheet)
+            QCOMPARE(Velmora(folder.path(), QStringList{"export", "-o", spreadsheet ? "export.xlsx" : file} + full, Server().password).status, 0);
+        if (spreadsheet) {
+            QProcess python; // the system's, with python3-openpyxl
+            python.start("/usr/bin/python3", {"-c", "import openpyxl,sys\nb=openpyxl.load_workbook(sys.argv[1])\n" + r.lines.join('\n') + "\nb.save(sys.argv[2])",
+                                              folder.filePath("export.xlsx"), file, folder.filePath("base.xlsx")});
+            QVERIFY(python.waitForFinished(60000) && python.exitCode() == 0);
+        } else if (r.kind == "xlsx") {
             QVERIFY(WriteBook(file, r.lines));
+        }
         for (const auto& [path, lines] : {std::pair(r.kind == "tsv" ? file : QString(), r.lines), std::pair(folder.filePath("base.txt"), r.base)}) {
             QFile text(path);
             QVERIFY(path.isEmpty() || (text.open(QIODevice::WriteOnly) && text.write((QStringList{kHeader} + lines).join("\n").toUtf8()) > 0));
         }
         const Ran ran = Velmora(folder.path(), QStringList{"apply"} + r.options.replaceInStrings("self", file) + full + QStringList{file},
                                 Server().password);
-        QVERIFY2(ran.status == r.status && ran.err.contains(r.said), qPrintable(QString::number(ran.status) + ": " + ran.err));
-        Run(m_admin, "select column_comment from information_schema.columns where table_schema='vel_read' "
-                     "union all select table_comment from information_schema.tables where table_schema='vel_read'");
+        QVERIFY2(ran.status == r.status && ran.out.endsWith(r.out.toUtf8()), qPrintable(QString::number(ran.status) + ": " + ran.out + ran.err));
+        for (const QString& said : r.said.split('\n'))
+            QVERIFY2(ran.err.contains(said), qPrintable(ran.err));
+        QCOMPARE(definition(), defined);
+        Run(m_admin, "select column_comment from information_schema.columns where table_schema='vel_read' and table_name='r' "
+                     "union all select table_comment from information_schema.tables where table_schema='vel_read' and table_name='r'");
         QStringList after;
         for (int row = 0; row < m_admin.RowCount(); ++row)
             after << FromMySql(m_admin.GetValue(row, 0));

@@ -363,8 +363,10 @@ private slots:
         // a: edited; b: changed on the server since the base; c: as in the base.
         const QStringList edited{"r\ta\t\t\t\t\t\t\t\tnew", "r\tb\t\t\t\t\t\t\t\tmine", "r\tc\t\t\t\t\t\t\t\tc0"};
         const QStringList base{"r\ta\t\t\t\t\t\t\t\tl1；l2", "r\tb\t\t\t\t\t\t\t\tb0", "r\tc\t\t\t\t\t\t\t\tc0"};
-        QTest::newRow("conflict_kept") << Reading{"tsv", edited, base, {"--base", "base.txt"}, 1, "line 3: r.b changed on the server since the base, kept: \"b (the file has mine)", "new|\"b|c\"|x\r\ny"};
-        QTest::newRow("conflict_forced") << Reading{"tsv", edited, base, {"--base", "base.txt", "--force"}, 0, "", "new|mine|c\"|x\r\ny"};
+        QTest::newRow("conflict_kept") << Reading{"tsv", edited, base, {"--base", "base.txt"}, 1, "line 3: r.b changed on the server since the base, kept: \"b (the file has mine)", "new|\"b|c\"|x\r\ny",
+                                                  "r.a: l1；l2 → new\nchanged 1, unchanged 1, refused 0, failed 0, conflicts 1, unusable lines 0\n"};
+        QTest::newRow("conflict_forced") << Reading{"tsv", edited, base, {"--base", "base.txt", "--force"}, 0, "", "new|mine|c\"|x\r\ny",
+                                                    "r.a: l1；l2 → new\nr.b: \"b → mine\nchanged 2, unchanged 1" + none};
     }
     void applyReading()
     {

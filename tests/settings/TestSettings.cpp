@@ -96,32 +96,43 @@ private slots:
         QCOMPARE(ReadBytes(m_cwd.filePath("Pell.ini")), after.isNull() ? before : after);
     }
 
-    // Chinese names and values read, changed and added; the other lines,
-    // including one not valid in the file's encoding, keep their bytes.
+    // Chinese names and values read, changed and added in the file's own
+    // encoding; the other lines, including one not valid in it, keep their
+    // bytes. UTF-8 lines in a file that is not UTF-8 throughout read as UTF-8,
+    // the others as GBK; a value GBK lacks turns the file into UTF-8, never '?'.
     void encodingKept_data()
     {
-        QTest::addColumn<QByteArray>("encoding");
-        QTest::addColumn<QByteArray>("junk");
-        QTest::newRow("gbk_crlf") << QByteArray("GBK") << QByteArray("; \xFF\xFE junk\r\n");
-        QTest::newRow("utf16le_bom_crlf") << QByteArray("UTF-16LE") << QByteArray(";\0 \0\x00\xD8j\0\r\0\n\0", 12);
-    }
-    void encodingKept()
-    {
-        QFETCH(QByteArray, encoding);
-        QFETCH(QByteArray, junk);
-        const auto file = [&](const QString& head, const QString& tail) {
-            QStringEncoder encode(encoding.constData(), QStringEncoder::Flag::WriteBom);
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("writes"); // section, key, value; the first read back after
+        QTest::addColumn<QByteArray>("after");
+        const auto encoded = [](const char* encoding, const QString& head, const QByteArray& junk, const QString& tail) {
+            QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
             const QByteArray bytes = encode(head);
             return bytes + junk + QByteArray(encode(tail));
         };
+        const QStringList three{"主机", "User", "用户", "Database", "Server2", "新服务器", "配置", "Type", "MySQL"};
+        for (const auto& [encoding, junk] : {std::pair("GBK", QByteArray("; \xFF\xFE junk\r\n")),
+                                             std::pair("UTF-16LE", QByteArray(";\0 \0\x00\xD8j\0\r\0\n\0", 12))})
+            QTest::newRow(encoding) << encoded(encoding, "[Database]\r\nServer1=数据库\r\n", junk, "\r\n[主机]\r\nUser = 管理员\r\nPort=1433\r\n")
+                                    << three << encoded(encoding, "[Database]\r\nServer1=数据库\r\nServer2=新服务器\r\n", junk,
+                                                        "\r\n[主机]\r\nUser = 用户\r\nPort=1433\r\n[配置]\r\nType=MySQL\r\n");
+        const QStringList password{"主机", "Pass", "Łódź😀"};
+        const QByteArray utf8 = "[Database]\nServer1=数据库\n;caf" "\xE9" "\n[主机]\nUser=管理员\n";
+        QTest::newRow("utf8_with_stray_byte") << utf8 << password << utf8 + "Pass=Łódź😀\n";
+        const QString text = "[Database]\nServer1=数据库\n;正式\n[主机]\nUser=管理员\n";
+        QTest::newRow("gbk_becomes_utf8") << QByteArray(QStringEncoder("GBK")(text)) << password << (text + "Pass=Łódź😀\n").toUtf8();
+    }
+    void encodingKept()
+    {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, writes);
         const QString path = m_cwd.filePath("Encoded.ini");
-        QVERIFY(WriteBytes(path, file("[Database]\r\nServer1=数据库服务器\r\n", "\r\n[主机]\r\nUser = 管理员\r\nPort=1433\r\n")));
-        QCOMPARE(m_settings.Read(path, "database", "Server1", ""), QString("数据库服务器"));
-        m_settings.Write(path, "主机", "User", "用户");
-        m_settings.Write(path, "Database", "Server2", "新服务器");
-        m_settings.Write(path, "配置", "Type", "MySQL");
-        QCOMPARE(ReadBytes(path), file("[Database]\r\nServer1=数据库服务器\r\nServer2=新服务器\r\n",
-                                       "\r\n[主机]\r\nUser = 用户\r\nPort=1433\r\n[配置]\r\nType=MySQL\r\n"));
+        QVERIFY(WriteBytes(path, before));
+        QCOMPARE(m_settings.Read(path, "database", "Server1", ""), QString("数据库"));
+        for (qsizetype i = 0; i < writes.size(); i += 3)
+            m_settings.Write(path, writes[i], writes[i + 1], writes[i + 2]);
+        QTEST(ReadBytes(path), "after");
+        QCOMPARE(m_settings.Read(path, writes[0], writes[1], ""), writes[2]);
     }
 
     // A write that cannot finish (read-only mark, honoured for root too; a size
@@ -196,30 +207,6 @@ private slots:
         QVERIFY(server.IsMySql());
         QCOMPARE(QStringList({server.port, server.user, server.password}), QStringList({"3306", "管理员", "\u00C3\u00A9x"}));
         QCOMPARE(ReadBytes(path), before);
-    }
-
-    // UTF-8 lines in a file that is not UTF-8 throughout read as UTF-8, the
-    // others as GBK; a value GBK lacks turns the file into UTF-8, never '?'.
-    void mixedEncoding_data()
-    {
-        QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QByteArray>("after");
-        const QByteArray utf8 = "[Database]\nServer1=数据库\n;caf" "\xE9" "\n[主机]\nUser=管理员\n";
-        QTest::newRow("utf8_with_stray_byte") << utf8 << utf8 + "Pass=Łódź😀\n";
-        QStringEncoder gbk("GBK");
-        const QString text = "[Database]\nServer1=数据库\n;正式\n[主机]\nUser=管理员\n";
-        QTest::newRow("gbk_becomes_utf8") << QByteArray(gbk(text)) << (text + "Pass=Łódź😀\n").toUtf8();
-    }
-    void mixedEncoding()
-    {
-        QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        const QString path = m_cwd.filePath("mixed.ini");
-        QVERIFY(WriteBytes(path, before));
-        QCOMPARE(m_settings.Read(path, "Database", "Server1", ""), QString("数据库"));
-        m_settings.Write(path, "主机", "Pass", "Łódź😀");
-        QCOMPARE(ReadBytes(path), after);
-        QCOMPARE(m_settings.Read(path, "主机", "Pass", ""), QString("Łódź😀"));
     }
 
     // Only the user's own file is written, through the user's own link: it

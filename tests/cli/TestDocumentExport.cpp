@@ -14,75 +14,49 @@
 #include <QXmlStreamReader>
 
 // The HTML and Word documents as a reader sees them: each parsed back into
-// its blocks of text (headings, paragraphs, cells) in order.
+// its blocks of text in order.
 
 namespace {
 
-QStringList HtmlBlocks(const QByteArray& page, QStringList* links = nullptr, QStringList* ids = nullptr)
+// The blocks of the document's last section, from its heading on: an XHTML
+// page's headings, paragraphs, items and cells, or a Word document's
+// paragraphs, a break read as LF and a tab as TAB. Links are checked to
+// reach their targets.
+QStringList LastSection(const QString& path, const QString& heading)
 {
-    static const QStringList blocks = {"h1", "h2", "h3", "p", "li", "th", "td"};
-    QStringList texts;
-    QXmlStreamReader xml(page); // XHTML-compatible: a plain XML reader takes it
+    static const QStringList html = {"h1", "h2", "h3", "p", "li", "th", "td"};
+    const bool word = path.endsWith(".docx");
+    const QByteArray bytes = word ? ZipEntry(path, "word/document.xml") : ReadAll(path);
+    if (!word && (bytes.contains("<script") || bytes.contains("src=") || bytes.contains("url(")))
+        return {"not self-contained"};
+    QStringList blocks, links, targets;
+    QXmlStreamReader xml(bytes); // XHTML-compatible: a plain XML reader takes it
     int depth = 0;
     while (!xml.atEnd()) {
         xml.readNext();
+        const QString name = xml.qualifiedName().toString();
+        const auto attribute = [&](const char* key) { return xml.attributes().value(key).toString(); };
+        const bool block = word ? name == u"w:p" : html.contains(name);
         if (xml.isStartElement()) {
-            if (blocks.contains(xml.name().toString()) && depth++ == 0)
-                texts.append(QString());
-            if (links && xml.name() == u"a")
-                links->append(xml.attributes().value("href").toString());
-            if (ids && xml.attributes().hasAttribute("id"))
-                ids->append(u'#' + xml.attributes().value("id").toString());
-        } else if (xml.isEndElement() && blocks.contains(xml.name().toString())) {
+            if (block && depth++ == 0)
+                blocks.append(QString());
+            if (name == QLatin1String(word ? "w:hyperlink" : "a"))
+                links.append(attribute(word ? "w:anchor" : "href"));
+            if (word ? name == u"w:bookmarkStart" : xml.attributes().hasAttribute("id"))
+                targets.append(word ? attribute("w:name") : u'#' + attribute("id"));
+            if (word && (name == u"w:t" || name == u"w:br" || name == u"w:tab"))
+                blocks.last() += name == u"w:t" ? xml.readElementText() : QString(name == u"w:br" ? "\n" : "\t");
+        } else if (xml.isEndElement() && block) {
             --depth;
-        } else if (xml.isCharacters() && depth > 0) {
-            texts.last() += xml.text();
+        } else if (xml.isCharacters() && depth > 0 && !word) {
+            blocks.last() += xml.text();
         }
     }
     if (xml.hasError())
         return {"not well-formed: " + xml.errorString()};
-    return texts;
-}
-
-// A paragraph's runs: a break reads as LF, a tab as TAB.
-QStringList DocxBlocks(const QByteArray& document, QStringList* anchors = nullptr, QStringList* bookmarks = nullptr)
-{
-    QStringList texts;
-    QXmlStreamReader xml(document);
-    while (!xml.atEnd()) {
-        xml.readNext();
-        const QString name = xml.qualifiedName().toString();
-        if (xml.isStartElement() && name == u"w:p")
-            texts.append(QString());
-        else if (xml.isStartElement() && name == u"w:t")
-            texts.last() += xml.readElementText();
-        else if (xml.isStartElement() && name == u"w:br")
-            texts.last() += u'\n';
-        else if (xml.isStartElement() && name == u"w:tab")
-            texts.last() += u'\t';
-        else if (xml.isStartElement() && name == u"w:hyperlink" && anchors)
-            anchors->append(xml.attributes().value("w:anchor").toString());
-        else if (xml.isStartElement() && name == u"w:bookmarkStart" && bookmarks)
-            bookmarks->append(xml.attributes().value("w:name").toString());
-    }
-    if (xml.hasError())
-        return {"not well-formed: " + xml.errorString()};
-    return texts;
-}
-
-// The blocks of the document's last section, from its heading on; links
-// checked to reach their targets.
-QStringList LastSection(const QString& path, const QString& heading)
-{
-    const QByteArray bytes = ReadAll(path);
-    QStringList links, targets;
-    QStringList blocks = path.endsWith(".html") ? HtmlBlocks(bytes, &links, &targets)
-                                                : DocxBlocks(ZipEntry(path, "word/document.xml"), &links, &targets);
     for (const QString& link : links)
         if (!targets.contains(link))
             return {"dangling link " + link};
-    if (path.endsWith(".html") && (bytes.contains("<script") || bytes.contains("src=") || bytes.contains("url(")))
-        return {"not self-contained"};
     while (!blocks.isEmpty() && blocks.last().isEmpty())
         blocks.removeLast();
     const qsizetype at = blocks.lastIndexOf(heading);

@@ -28,3 +28,14 @@ inline Ran Velmora(const QString& folder, const QStringList& arguments, const QS
         return {-1, {}, QStringLiteral("did not end")};
     return {process.exitCode(), process.readAllStandardOutput(), QString::fromUtf8(process.readAllStandardError())};
 }
+
+// The system's Python with python3-openpyxl, `b` the workbook named first:
+// what the script prints, or "failed".
+inline QString Openpyxl(const QString& script, const QStringList& arguments)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 QStringList{QStringLiteral("-c"), "import openpyxl,sys\nb=openpyxl.load_workbook(sys.argv[1])\n" + script} + arguments);
+    const bool ran = python.waitForFinished(60000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0;
+    return ran ? QString::fromUtf8(python.readAllStandardOutput()) : QStringLiteral("failed");
+}

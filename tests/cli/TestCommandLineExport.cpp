@@ -519,7 +519,7 @@ private slots:
         const QString none = ", refused 0, failed 0, conflicts 0, unusable lines 0\n";
         QTest::newRow("own_tsv_untouched") << Reading{"export.txt", {}, {}, {}, 0, "", was, "changed 0, unchanged 4" + none};
         QTest::newRow("own_xlsx_untouched") << Reading{"export.xlsx", {}, {}, {}, 0, "", was, "changed 0, unchanged 5" + none};
-        QTest::newRow("own_md_refused") << Reading{"export.md", {}, {}, {}, 2, "cannot use", was};
+        QTest::newRow("missing_file") << Reading{"none", {}, {}, {}, 2, "cannot use", was};
         QTest::newRow("dry_run") << Reading{"tsv", {"r\ta\t\t\t\t\t\t\t\t编号", "r\tb\t\t\t\t\t\t\t\t\"键 \"\"k\"\"\"", "r\tc\t\t\t\t\t\t\t\tc\""}, {}, {"--dry-run"}, 0, "", was,
                                             "\nr.a: l1；l2 → 编号\nr.b: \"b → 键 \"k\"\nwould change 2, unchanged 1" + none};
         // The base says b as the file does: not an edit, though the server's differs.

@@ -35,7 +35,7 @@ struct Ran {
 
 // The real program without a display, as over ssh; standard output goes to
 // `outFile` where one is named, as a shell redirection sends it.
-inline Ran Velmora(const QString& folder, const QStringList& arguments, const QString& password = {},
+static Ran Velmora(const QString& folder, const QStringList& arguments, const QString& password = {},
                    const QString& outFile = {})
 {
     QProcess process;
@@ -56,7 +56,7 @@ inline Ran Velmora(const QString& folder, const QStringList& arguments, const QS
 
 // The system's Python with python3-openpyxl, `b` the workbook named first:
 // what the script prints, or "failed".
-inline QString Openpyxl(const QString& script, const QStringList& arguments)
+static QString Openpyxl(const QString& script, const QStringList& arguments)
 {
     QProcess python;
     python.start(QStringLiteral("/usr/bin/python3"),
@@ -65,14 +65,13 @@ inline QString Openpyxl(const QString& script, const QStringList& arguments)
     return ran ? QString::fromUtf8(python.readAllStandardOutput()) : QStringLiteral("failed");
 }
 
-// An edited file as a spreadsheet or a person hands it back, applied to
-// the table r. `lines`: TSV
-// lines after the header, or a workbook's Columns rows as XML, then after a
-// line "Tables" its Tables rows (no such line: no Tables sheet). `base`:
-// TSV lines of the file given as "base.txt"; "self" names the file itself.
-// "openpyxl": `lines` are Python statements on the export's workbook `b`,
-// saved as the file. `said`: lines each found in the errors; `out`: how the
-// output ends.
+// An edited file as a spreadsheet or a person hands it back, applied to the
+// table r. `lines`: TSV lines after the header, or a workbook's Columns rows
+// as XML, then after a line "Tables" its Tables rows (no such line: no Tables
+// sheet), or for "openpyxl" Python statements on the export's workbook `b`,
+// saved as the file. `base`: TSV lines of the file given as "base.txt";
+// "self" names the file itself. `said`: lines each found in the errors;
+// `out`: how the output ends.
 struct Reading { QString kind; QStringList lines, base, options; int status; QString said, after, out = {}; };
 
 // A workbook of the sheets Columns and, where given, Tables.
@@ -98,7 +97,7 @@ static bool WriteBook(const QString& path, const QStringList& lines)
 // page's headings, paragraphs, items and cells, or a Word document's
 // paragraphs, a break read as LF and a tab as TAB. Links are checked to
 // reach their targets.
-QStringList LastSection(const QString& path, const QString& heading)
+static QStringList LastSection(const QString& path, const QString& heading)
 {
     static const QStringList html = {"h1", "h2", "h3", "p", "li", "th", "td"};
     const bool word = path.endsWith(".docx");

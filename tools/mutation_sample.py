@@ -45,6 +45,21 @@ OPERATORS = [
 # user could see or get changes; "looks": only how the window looks changes.
 # A survivor that is a real fault gets a case in the suite instead.
 SORTED = {
+    ("src/ui/StatusLabel.cpp",
+     "painter.translate(rect.left() + rect.width() / 2, rect.top() + rect.height() / 2);", "plus-to-minus"):
+        ("looks", "where a rotated status text is drawn"),
+    ("src/app/SchemaDlgConnection.cpp", "Control(1030)->hide();", "call-removed"):
+        ("looks", "the Export button over the progress bar while the database list fills; shown again at its end"),
+    ("src/settings/SettingsFile.cpp", "if (fileName.contains(u'/') || fileName.contains(u'\\\\'))", "or-to-and"):
+        ("equivalent", "joined to the working folder, an absolute path stays as it is and a relative one names the same file"),
+    ("src/app/SchemaDlgControls.cpp", "button(1020, 552, 233, 50, 14, false);", "const-bumped"):
+        ("looks", "a button one dialog unit wider"),
+    ("src/app/SchemaDlgControls.cpp", "m_tableList = list(1002, 184, 38, 418, 192, true);", "true-to-false"):
+        ("equivalent", "the rows come sorted by name and a name never changes in place; the header takes no click either way"),
+    ("src/db/OdbcConnection.cpp", "SQLFreeHandle(SQL_HANDLE_ENV, env);", "call-removed"):
+        ("equivalent", "only when unixODBC refuses ODBC 3 on a new environment, which it never does"),
+    ("src/app/SchemaDlgConnection.cpp", "if (m_connection && m_connection->State() != 0)", "and-to-or"):
+        ("equivalent", "closing a closed connection does nothing; no connection object only when unixODBC makes no environment"),
 }
 
 
@@ -221,9 +236,13 @@ def main():
                 after = stamps(programs)
                 rebuilt = [name for name in programs if after[name] != before[name]]
                 rc = 0
-                if rebuilt:
-                    rc = run(["ctest", "-j2", "--stop-on-failure", "--timeout", "300", "-R",
-                              "^(" + "|".join(rebuilt) + ")$"], build, log)
+                # A private server that did not start catches nothing: once more.
+                for _ in range(2):
+                    if rebuilt:
+                        rc = run(["ctest", "-j2", "--stop-on-failure", "--output-on-failure", "--timeout", "300",
+                                  "-R", "^(" + "|".join(rebuilt) + ")$"], build, log)
+                    if rc == 0 or not first_failure(log).startswith("mariadb_"):
+                        break
                 verdict = f"caught:{first_failure(log)}" if rc != 0 else "MISSED"
                 if rc != 0:
                     caught += 1

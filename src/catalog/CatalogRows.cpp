@@ -49,11 +49,8 @@ CatalogRows QueryMySqlTexts(CMySqlClient& client, const QString& statement, int 
         return result;
     const int count = client.RowCount();
     result.texts = CRowTexts(columns);
-    // A guess at the bytes; the buffer grows past it when needed.
-    result.texts.Reserve(qsizetype(count) * columns, qsizetype(count) * columns * 16);
-    for (int row = 0; row < count; ++row)
-        for (int column = 0; column < columns; ++column)
-            result.texts.AppendUtf8(client.ValueView(row, column));
+    result.texts.Reserve(qsizetype(count) * columns, qsizetype(client.ValueBytes()));
+    client.ReadValues(unsigned(columns), [&](std::string_view value) { result.texts.AppendUtf8(value); });
     return result;
 }
 

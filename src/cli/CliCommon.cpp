@@ -35,8 +35,6 @@ std::optional<QString> AskPassword()
     FILE* tty = std::fopen("/dev/tty", "r+");
     if (!tty)
         return std::nullopt;
-    std::fputs("Password: ", tty);
-    std::fflush(tty);
     termios saved{};
     const bool quiet = tcgetattr(fileno(tty), &saved) == 0;
     std::array<struct sigaction, kPromptSignals.size()> before{};
@@ -51,6 +49,9 @@ std::optional<QString> AskPassword()
         silent.c_lflag &= ~tcflag_t(ECHO);
         tcsetattr(fileno(tty), TCSAFLUSH, &silent);
     }
+    // Asked only once the echo is off: what is typed at the prompt stays unseen.
+    std::fputs("Password: ", tty);
+    std::fflush(tty);
     QByteArray line;
     int c = std::fgetc(tty);
     for (; c != EOF && c != '\n'; c = std::fgetc(tty))

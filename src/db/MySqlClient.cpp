@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <numeric>
 #include <utility>
 
 namespace {
@@ -233,6 +234,11 @@ std::string_view CMySqlClient::ValueView(int row, int column) const
     if (!field)
         return {};
     return {field, m_lengths[static_cast<std::size_t>(row) * m_columns + static_cast<std::size_t>(column)]};
+}
+
+std::size_t CMySqlClient::ValueBytes() const
+{
+    return std::accumulate(m_lengths.begin(), m_lengths.end(), std::size_t{0});
 }
 
 bool CMySqlClient::NoBackslashEscapes() const

@@ -48,6 +48,21 @@ public:
     std::string GetValue(int row, int column) const;
     // The same bytes in place, valid until the next statement or Close.
     std::string_view ValueView(int row, int column) const;
+    // Every value in place, row by row, `columns` a row ("" past the
+    // result's own): a listing reads thousands, one call each would show.
+    template <typename Take>
+    void ReadValues(unsigned int columns, Take&& take) const
+    {
+        for (std::size_t row = 0; row < m_rows.size(); ++row) {
+            const unsigned long* lengths = m_lengths.data() + row * m_columns;
+            for (unsigned int column = 0; column < columns; ++column) {
+                const char* field = column < m_columns ? m_rows[row][column] : nullptr;
+                take(field ? std::string_view(field, lengths[column]) : std::string_view());
+            }
+        }
+    }
+    // The bytes of all values together.
+    std::size_t ValueBytes() const;
 
     // Whether the open connection's sql_mode holds NO_BACKSLASH_ESCAPES, as
     // the server reported it with its last reply; false when not connected.

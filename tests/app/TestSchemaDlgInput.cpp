@@ -1,4 +1,4 @@
-#include "TestSchemaDlgHarness.h"
+#include "WindowHarness.h"
 
 #include "app/TypingKey.h"
 

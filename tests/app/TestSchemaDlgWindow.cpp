@@ -1,4 +1,4 @@
-#include "TestSchemaDlgHarness.h"
+#include "WindowHarness.h"
 
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"

@@ -1,5 +1,4 @@
-#include "../app/ExportDriving.h"
-#include "../app/MySqlWindow.h"
+#include "../app/WindowHarness.h"
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/KeyQuery.h"

@@ -1,5 +1,4 @@
-#include "app/ExportDriving.h"
-#include "app/MySqlWindow.h"
+#include "app/WindowHarness.h"
 
 #include "edit/DescriptionUpdate.h"
 

@@ -94,6 +94,11 @@ private slots:
             << QByteArray(R"(<row><c t="s"><v>3</v></c></row>)") << false << Rows{};
         QTest::newRow("column_past_XFD") << QByteArray("worksheets/sheet1.xml")
             << QByteArray(R"(<row><c r="XFE1"><v>1</v></c></row>)") << false << Rows{};
+        // The largest part read is 32 MiB, to the byte.
+        const QByteArray cell = R"(<row><c t="str"><v>x</v></c></row>)";
+        const qsizetype wrapping = QByteArray("<worksheet" + kMain + "><sheetData></sheetData></worksheet>").size();
+        QTest::newRow("sheet_of_the_largest_size") << QByteArray("worksheets/sheet1.xml")
+            << cell + QByteArray((qsizetype{32} << 20) - wrapping - cell.size(), ' ') << true << Rows{{"x"}};
         QTest::newRow("sheet_part_missing") << QByteArray("worksheets/sheet9.xml") << QByteArray() << false << Rows{};
         // Not a workbook at all: no target.
         QTest::newRow("text_file") << QByteArray() << QByteArray("Table\tDescription\r\n") << false << Rows{};

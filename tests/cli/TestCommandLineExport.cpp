@@ -26,11 +26,7 @@
 
 struct Exit { QStringList arguments; int status; QString error; };
 
-struct Ran {
-    int status;
-    QByteArray out;
-    QString err;
-};
+struct Ran { int status; QByteArray out; QString err; };
 
 // The real program without a display, as over ssh; standard output goes to
 // `outFile` where one is named, as a shell redirection sends it.

@@ -5,6 +5,8 @@
 #include "support/TcpRelay.h"
 #include "ui/StatusLabel.h"
 
+#include <array>
+#include <span>
 #include <thread>
 
 // Descriptions written through the window to the private MariaDB and read
@@ -44,8 +46,6 @@ void Open(Window& w, const QString& table, const QString& column = {}, int port 
     if (!column.isEmpty())
         Click(w->m_columnList, column);
 }
-
-struct Typed { QString mode, column, how, text; };
 
 struct PaintWatch : QObject {
     std::function<void()> onPaint;
@@ -115,39 +115,6 @@ private slots:
         m_admin.Query("drop database if exists vel_edit");
     }
 
-    // Typed text comes back from the server unchanged, in either quoting mode
-    // of the session, by every way of writing; injected text stays text.
-    void readBack()
-    {
-        const QString quotes = u"it's 100% \"ok\" \\ done"_qs, lines = u"第一行\n第二行 'x' \\n"_qs;
-        const QString chinese = u"中文描述：价格\\数量 ß✓™한€ñ"_qs, injection = u"'; drop table t; --"_qs;
-        const QString nbe = u"NO_BACKSLASH_ESCAPES"_qs;
-        const Typed typed[] = {{"", "", "button", quotes}, {nbe, "", "enter", lines}, {"", "", "down", chinese},
-                               {nbe, "", "button", injection}, {nbe, "c", "enter", quotes}, {"", "c", "down", lines},
-                               {nbe, "c", "button", chinese}, {"", "c", "enter", injection}};
-        Window w;
-        Open(w, u"t"_qs);
-        for (const auto& [mode, column, how, text] : typed) {
-            Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
-            Click(w->m_tableList, u"t"_qs);
-            if (!column.isEmpty())
-                Click(w->m_columnList, column);
-            const int field = column.isEmpty() ? 1022 : 1024;
-            Write(w, field, text, how);
-            QCOMPARE(Comment(u"t"_qs, column), text);
-            QTreeWidget* list = column.isEmpty() ? w->m_tableList : w->m_columnList;
-            const int row = column.isEmpty() ? w->m_tableRow : w->m_columnRow;
-            QCOMPARE(list->topLevelItem(row)->text(column.isEmpty() ? 1 : 8), text);
-            QVERIFY(!w->Control(field == 1022 ? 1021 : 1020)->isEnabled());
-            QVERIFY(!w->m_statusLabel->isVisible());
-            QTRY_VERIFY(w.Edit(field)->hasFocus());
-            // With the button off again, Down walks on to the next row.
-            QTest::keyClick(w.Edit(field), Qt::Key_Down);
-            QCOMPARE(column.isEmpty() ? w->m_tableRow : w->m_columnRow, row + 1);
-        }
-        Run(m_admin, u"set global sql_mode=default"_qs);
-    }
-
     // Under each server mode that changes how SHOW CREATE TABLE prints or
     // how ALTER reads it, every column keeps every attribute, characters
     // GBK lacks included, and the rows keep their values: only the
@@ -165,8 +132,9 @@ private slots:
         QFETCH(QString, mode);
         static const QRegularExpression comment(u" COMMENT '(?:[^'\\\\]|\\\\.|'')*'"_qs);
         const QString old = ShowCreate(u"r"_qs);
-        const QString rows = Value(u"select group_concat(concat_ws('|', id, k, ts, cs, ap, gs, gv, e, oc, price, kr, en,"
-                                   " st, tag, calc, calcs, ck) order by id) from vel_edit.r"_qs);
+        const QString values = u"select group_concat(concat_ws('|', id, k, ts, cs, ap, gs, gv, e, oc, price, kr, en,"
+                               " st, tag, calc, calcs, ck) order by id) from vel_edit.r"_qs;
+        const QString rows = Value(values);
         Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
         Window w;
         const QString path = QDir(w.folder.path()).filePath(u"r.txt"_qs);
@@ -193,20 +161,7 @@ private slots:
         }
         Run(m_admin, u"set global sql_mode=default"_qs);
         QCOMPARE(ShowCreate(u"r"_qs).remove(comment), QString(old).remove(comment));
-        QCOMPARE(Value(u"select group_concat(concat_ws('|', id, k, ts, cs, ap, gs, gv, e, oc, price, kr, en,"
-                       " st, tag, calc, calcs, ck) order by id) from vel_edit.r"_qs), rows);
-    }
-
-    // The write's own session is strict: a comment past the limit is refused
-    // by the server, not cut, also where the server's mode is not strict.
-    void tooLongRefusedByTheServer()
-    {
-        Run(m_admin, "set global sql_mode=''");
-        CMySqlClient client;
-        QVERIFY(ConnectClient(client, "vel_edit"));
-        const UpdateResult result = UpdateMySqlColumnComment(client, u"t"_qs, u"c"_qs, QString(1100, u'长'));
-        QCOMPARE(int(result.outcome), int(UpdateResult::Failed));
-        QCOMPARE(Comment(u"t"_qs, u"c"_qs), u"old"_qs);
+        QCOMPARE(Value(values), rows);
     }
 
     // Each column either gets only its description, or nothing changes; judged
@@ -276,8 +231,7 @@ private slots:
         const UpdateResult table = UpdateMySqlTableComment(client, view ? u"sv"_qs : u"s"_qs, kNew);
         const bool refused = !message.isEmpty() && !message.startsWith(kCopied);
         QCOMPARE(int(table.outcome), int(refused ? UpdateResult::Refused : UpdateResult::Done));
-        Run(m_admin, u"set global sql_mode=default"_qs);
-        Run(m_admin, u"set global sql_quote_show_create=ON"_qs);
+        Run(m_admin, u"set global sql_mode=default, sql_quote_show_create=ON"_qs);
         QVERIFY2(result.error.startsWith(message), qPrintable(result.error));
         QCOMPARE(int(result.outcome), int(message.isEmpty() ? UpdateResult::Done
                                           : refused       ? UpdateResult::Refused : UpdateResult::Failed));
@@ -288,12 +242,17 @@ private slots:
         QCOMPARE(Value(u"select %1 from vel_edit.s where id = 99"_qs.arg(value)), fresh);
     }
 
-    // A change another session queued before the write runs first and is
-    // kept; the write waits behind it and then changes only the comment.
-    void queuedChangeKept()
+    // The write's own session is strict: a comment past the limit is refused
+    // by the server, not cut, also where the server's mode is not strict. A
+    // change another session queued before the write runs first and is kept;
+    // the write waits behind it and then changes only the comment.
+    void strictAndQueued()
     {
+        Run(m_admin, "set global sql_mode=''");
         CMySqlClient holder, changer;
         QVERIFY(ConnectClient(holder, "vel_edit") && ConnectClient(changer, "vel_edit"));
+        QCOMPARE(int(UpdateMySqlColumnComment(holder, u"t"_qs, u"c"_qs, QString(1100, u'长')).outcome), int(UpdateResult::Failed));
+        QCOMPARE(Comment(u"t"_qs, u"c"_qs), u"old"_qs);
         Run(holder, "start transaction");
         Run(holder, "select * from t");
         QVERIFY(changer.Send("alter table t modify c varchar(200) not null default 'x' comment 'old'"));
@@ -316,28 +275,15 @@ private slots:
         QCOMPARE(Comment(u"t"_qs, u"c"_qs), kNew);
     }
 
-    // The column, then its table, went away after the listing: the design's message.
-    void gone()
-    {
-        Window w;
-        Open(w, u"t"_qs, u"d"_qs);
-        for (const char* drop : {"alter table vel_edit.t drop column d", "drop table vel_edit.t"}) {
-            Run(m_admin, drop);
-            Write(w, 1024, u"x"_qs);
-            QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|未查询到对应的字段：vel_edit,t,d"_qs});
-            QVERIFY(w->Control(1020)->isEnabled() && !w->m_statusLabel->isVisible());
-            QCOMPARE(w->m_columnList->topLevelItem(w->m_columnRow)->text(8), QString());
-        }
-    }
-
     // A refusal opens no link; with the server gone the button stays on and
     // the retry paints its wait text before the link opens; no update starts
-    // while the connect worker runs; a table another session locks gives up.
+    // while the connect worker runs; a table another session locks gives up;
+    // typed text comes back; a column gone since the listing is named.
     void refusedServerGoneAndBusy_data()
     {
         QTest::addColumn<int>("field");
-        QTest::newRow("table") << 1022;
-        QTest::newRow("column") << 1024;
+        for (const int field : {1022, 1024})
+            QTest::newRow(field == 1022 ? "table" : "column") << field;
     }
     void refusedServerGoneAndBusy()
     {
@@ -405,6 +351,42 @@ private slots:
         QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|表 t 正被其他会话锁定，描述未更新。\n请稍后再试。"_qs});
         Run(holder, "rollback");
         QCOMPARE(Comment(u"t"_qs, column), u"retry"_qs);
+
+        // Typed text comes back from the server unchanged, in either quoting
+        // mode of the session, by every way of writing; injected text stays text.
+        const QString quotes = u"it's 100% \"ok\" \\ done"_qs, lines = u"第一行\n第二行 'x' \\n"_qs;
+        const QString chinese = u"中文描述：价格\\数量 ß✓™한€ñ"_qs, injection = u"'; drop table t; --"_qs;
+        const QString nbe = u"NO_BACKSLASH_ESCAPES"_qs;
+        const std::array<QString, 3> typed[] = { // the table's, then the column's: mode, way of writing, text
+            {"", "button", quotes}, {nbe, "enter", lines}, {"", "down", chinese}, {nbe, "button", injection},
+            {nbe, "enter", quotes}, {"", "down", lines}, {nbe, "button", chinese}, {"", "enter", injection}};
+        for (const auto& [mode, how, text] : std::span(typed).subspan(table ? 0 : 4, 4)) {
+            Run(m_admin, u"set global sql_mode='%1'"_qs.arg(mode));
+            Click(w->m_tableList, u"t"_qs);
+            if (!table)
+                Click(w->m_columnList, column);
+            Write(w, field, text, how);
+            QCOMPARE(Comment(u"t"_qs, column), text);
+            QTreeWidget* list = table ? w->m_tableList : w->m_columnList;
+            const int row = table ? w->m_tableRow : w->m_columnRow;
+            QCOMPARE(list->topLevelItem(row)->text(table ? 1 : 8), text);
+            QVERIFY(!button->isEnabled() && !w->m_statusLabel->isVisible());
+            QTRY_VERIFY(w.Edit(field)->hasFocus());
+            // With the button off again, Down walks on to the next row.
+            QTest::keyClick(w.Edit(field), Qt::Key_Down);
+            QCOMPARE(table ? w->m_tableRow : w->m_columnRow, row + 1);
+        }
+        if (table)
+            return;
+        // The column, then its table, went away after the listing.
+        Click(w->m_columnList, u"d"_qs);
+        for (const char* drop : {"alter table vel_edit.t drop column d", "drop table vel_edit.t"}) {
+            Run(m_admin, drop);
+            Write(w, 1024, u"x"_qs);
+            QCOMPARE(std::exchange(w.messages, {}), QStringList{u"警告|0x30|未查询到对应的字段：vel_edit,t,d"_qs});
+            QVERIFY(w->Control(1020)->isEnabled() && !w->m_statusLabel->isVisible());
+            QCOMPARE(w->m_columnList->topLevelItem(w->m_columnRow)->text(8), QString());
+        }
     }
 };
 

@@ -170,6 +170,7 @@ private slots:
             + QStringList{"fk_cust", "customer_id", "customers", "id", "CASCADE", "RESTRICT"};
         // Sorted last: a view, with neither MySQL's "VIEW" nor indexes.
         Run(m_admin, "create view vel_doc.v_orders as select id from vel_doc.orders");
+        Run(m_admin, "create database vel_none");
         m_full = {"--kind", "mysql", "--server", Server().host, "--port", Server().port, "--user", Server().user,
                   "--database", "vel_cli"};
     }
@@ -177,6 +178,7 @@ private slots:
     {
         m_admin.Query("drop database if exists vel_cli");
         m_admin.Query("drop database if exists vel_doc");
+        m_admin.Query("drop database if exists vel_none");
         m_admin.Query("drop database if exists vel_read");
         m_admin.Query("drop user if exists vel_pw");
     }
@@ -401,6 +403,9 @@ private slots:
         QTest::newRow("not in history") << Exit{{"export", "--server", "elsewhere", "--database", "d"}, 2, "not in the history"};
         QTest::newRow("covered") << Exit{QStringList{"coverage", "--min", "16"} + full, 0, ""};
         QTest::newRow("below") << Exit{QStringList{"coverage", "--min", "17"} + full, 1, "below 17%"};
+        QStringList none = full;
+        none.last() = "vel_none"; // nothing to describe: all of it is described
+        QTest::newRow("at the minimum") << Exit{QStringList{"coverage", "--min", "100"} + none, 0, ""};
         QTest::newRow("no file") << Exit{QStringList{"apply"} + full, 2, "name the file to apply"};
         QTest::newRow("help") << Exit{{"apply", "--help"}, 0, ""};
         for (const char* bad : {"89842", "24306abc", "abc", "0"})

@@ -18,7 +18,12 @@
 #include <QTimer>
 #include <QXmlStreamReader>
 
+#include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 // The subcommands as a user runs them: the real program without a display,
 // against the private MariaDB, beside the window's own export. The HTML and
@@ -387,6 +392,61 @@ private slots:
         const Ran full = toStandardOutput ? velmora({}, "/dev/full") : velmora({"-o", "/dev/full"});
         QVERIFY2(full.status == 1 && full.err.contains((toStandardOutput ? "standard output" : "/dev/full") +
                                                        QString(": No space left on device")), qPrintable(full.err));
+    }
+
+    // Without the password anywhere it is asked on the terminal with the
+    // echo off; the echo is back after the answer, Ctrl-D and Ctrl-C.
+    void passwordPrompt_data()
+    {
+        QTest::addColumn<QByteArray>("typed");
+        QTest::addColumn<int>("status"); // the exit status, or minus the ending signal
+        QTest::newRow("answered") << (Server().password.toUtf8() + "\n") << 0;
+        QTest::newRow("input_ended") << QByteArray("\x04") << 2;
+        QTest::newRow("interrupted") << QByteArray("\x03") << -SIGINT;
+    }
+    void passwordPrompt()
+    {
+        QFETCH(QByteArray, typed);
+        QTemporaryDir folder;
+        std::vector<QByteArray> arguments{VELMORA_PROGRAM, "coverage"};
+        for (const QString& argument : m_full)
+            arguments.push_back(argument.toUtf8());
+        std::vector<char*> argv;
+        for (QByteArray& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        int terminal = -1;
+        const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+        if (child == 0) {
+            unsetenv("VELMORA_PASSWORD");
+            if (chdir(QFile::encodeName(folder.path()).constData()) == 0)
+                execv(argv[0], argv.data());
+            _exit(127);
+        }
+        QVERIFY(child > 0);
+        const auto readUntil = [&](const QByteArray& end) {
+            QByteArray seen;
+            pollfd wait{terminal, POLLIN, 0};
+            char buffer[4096];
+            while (!seen.contains(end) && poll(&wait, 1, 30000) == 1) {
+                const ssize_t got = read(terminal, buffer, sizeof buffer);
+                if (got <= 0)
+                    break;
+                seen.append(buffer, got);
+            }
+            return seen;
+        };
+        QVERIFY(readUntil("Password: ").endsWith("Password: "));
+        termios mode{};
+        QTRY_VERIFY_WITH_TIMEOUT(tcgetattr(terminal, &mode) == 0 && !(mode.c_lflag & ECHO), 5000);
+        QCOMPARE(write(terminal, typed.constData(), size_t(typed.size())), ssize_t(typed.size()));
+        const QByteArray rest = readUntil("\xFF"); // up to the end of the run
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ECHO));
+        close(terminal);
+        QVERIFY2(!rest.contains(Server().password.toUtf8()), rest);
+        QTEST(WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status), "status");
     }
 
     void exitStatus_data()

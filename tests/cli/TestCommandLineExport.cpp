@@ -392,6 +392,11 @@ private slots:
         const Ran full = toStandardOutput ? velmora({}, "/dev/full") : velmora({"-o", "/dev/full"});
         QVERIFY2(full.status == 1 && full.err.contains((toStandardOutput ? "standard output" : "/dev/full") +
                                                        QString(": No space left on device")), qPrintable(full.err));
+        if (toStandardOutput) { // the coverage report too
+            const Ran report = Velmora(folder.path(), QStringList{"coverage"} + m_full, Server().password, "/dev/full");
+            QVERIFY2(report.status == 1 && report.err.contains("standard output: No space left on device"),
+                     qPrintable(report.err));
+        }
     }
 
     // Without the password anywhere it is asked on the terminal with the

@@ -121,6 +121,9 @@ private slots:
         QTest::newRow("utf8_with_stray_byte") << utf8 << password << utf8 + "Pass=Łódź😀\n";
         const QString text = "[Database]\nServer1=数据库\n;正式\n[主机]\nUser=管理员\n";
         QTest::newRow("gbk_becomes_utf8") << QByteArray(QStringEncoder("GBK")(text)) << password << (text + "Pass=Łódź😀\n").toUtf8();
+        // Thai leads with 0xE0, the lowest lead of three-byte UTF-8.
+        const QByteArray gbk = QStringEncoder("GBK")(QString("[Database]\nServer1=数据库\n"));
+        QTest::newRow("thai_among_gbk") << gbk + "[h]\nName=ไทย\n" << password << gbk + "[h]\nName=ไทย\n[主机]\nPass=Łódź😀\n";
     }
     void encodingKept()
     {

@@ -139,12 +139,13 @@ private slots:
     }
 
     // A write that cannot finish (read-only mark, honoured for root too; a size
-    // limit, failing as a full disk does) and a folder or FIFO in the file's place
-    // (a FIFO would block a read) leave everything as it was; reads give defaults.
+    // limit, failing as a full disk does), a folder or FIFO in the file's place
+    // (a FIFO would block a read) and a file too large to be one leave everything
+    // as it was; reads give defaults.
     void failuresLoseNothing_data()
     {
         QTest::addColumn<QByteArray>("kind");
-        for (const char* kind : {"read_only", "size_limit", "folder", "fifo"})
+        for (const char* kind : {"read_only", "size_limit", "folder", "fifo", "too_large"})
             QTest::newRow(kind) << QByteArray(kind);
     }
     void failuresLoseNothing()
@@ -152,10 +153,12 @@ private slots:
         QFETCH(QByteArray, kind);
         QTemporaryDir dir;
         const QString path = dir.filePath("Pell.ini");
-        const QByteArray before = "[host1]\r\nType=MySQL\r\n" + QByteArray(8192, ';') + "\r\n";
+        QByteArray before = "[host1]\r\nType=MySQL\r\n" + QByteArray(8192, ';') + "\r\n";
+        if (kind == "too_large")
+            before.resize((qsizetype{64} << 20) + 1, ';'); // past 64 MiB it is no settings file
         QVERIFY(kind == "folder" ? QDir(dir.path()).mkpath("Pell.ini/keep")
                 : kind == "fifo" ? mkfifo(QFile::encodeName(path), 0600) == 0
-                                 : WriteBytes(path, before) && (kind == "size_limit" || QFile::setPermissions(path, QFile::ReadOwner)));
+                                 : WriteBytes(path, before) && (kind != "read_only" || QFile::setPermissions(path, QFile::ReadOwner)));
         rlimit old {};
         QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
         const rlimit limit {kind == "size_limit" ? rlim_t{4096} : old.rlim_cur, old.rlim_max};

@@ -1,4 +1,4 @@
-#include "WindowHarness.h"
+#include "support/WindowHarness.h"
 
 #include "catalog/CatalogRows.h"
 #include "support/TcpRelay.h"

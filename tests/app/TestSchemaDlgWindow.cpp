@@ -1,4 +1,4 @@
-#include "WindowHarness.h"
+#include "support/WindowHarness.h"
 
 #include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"

@@ -1,4 +1,4 @@
-#include "../app/WindowHarness.h"
+#include "support/WindowHarness.h"
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/KeyQuery.h"
@@ -6,7 +6,7 @@
 #include "edit/DescriptionStatements.h"
 #include "settings/PasswordCodec.h"
 #include "support/TdsPeer.h"
-#include "../export/Zip.h"
+#include "support/Zip.h"
 
 #include <QComboBox>
 #include <QFileDialog>

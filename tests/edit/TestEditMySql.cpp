@@ -1,4 +1,4 @@
-#include "app/WindowHarness.h"
+#include "support/WindowHarness.h"
 
 #include "edit/DescriptionUpdate.h"
 

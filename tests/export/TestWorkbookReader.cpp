@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "Zip.h"
+#include "support/Zip.h"
 
 using Rows = std::vector<QStringList>;
 

@@ -46,8 +46,11 @@ start)
         --skip-name-resolve --innodb-buffer-pool-size=32M --log-error="$dir/error.log" &
     echo $! >"$dir/server.pid"
     client=$(find_tool mariadb mysql)
-    for _ in $(seq 1 300); do
+    # A loaded machine (a parallel build, another server starting) can hold
+    # InnoDB's start for half a minute.
+    for _ in $(seq 1 900); do
         "$client" --no-defaults --socket="$dir/mysqld.sock" -uroot -e 'select 1' >/dev/null 2>&1 && break
+        kill -0 "$(cat "$dir/server.pid")" 2>/dev/null || { tail -5 "$dir/error.log" >&2; exit 1; }
         sleep 0.1
     done
     "$client" --no-defaults --socket="$dir/mysqld.sock" -uroot <<SQL

@@ -62,8 +62,9 @@ private slots:
         const QStringList untouched{Line("t", "a", "l1；l2 x"), Line("t", "b", ""), Line("t", "c", "keep")};
         QTest::newRow("untouched") << "UTF-16LE+bom" << untouched << "|3|";
         QTest::newRow("quoted by a spreadsheet") << "UTF-8+bom"
-            << QStringList{Line("t", "c", "\"say \"\"hi\"\"\""), Line("t", "b", "\"keep\"")}
-            << "t.c=say \"hi\",t.b=keep|0|";
+            << QStringList{Line("t", "c", "\"say \"\"hi\"\"\""), Line("t", "b", "\"keep\""),
+                           Line("t", "a", "\"1\t2\t3\t4\t5\t6\t7\t8\t9\"")} // a TAB short of a whole line
+            << "t.c=say \"hi\",t.b=keep,t.a=1\t2\t3\t4\t5\t6\t7\t8\t9|0|";
         QTest::newRow("emptied and emoji") << "UTF-16LE"
             << QStringList{Line("t", "c", ""), Line("t", "b", "😀")} << "t.c=,t.b=😀!|0|";
         QTest::newRow("unusable lines") << "UTF-16BE"

@@ -99,6 +99,10 @@ private slots:
         const qsizetype wrapping = QByteArray("<worksheet" + kMain + "><sheetData></sheetData></worksheet>").size();
         QTest::newRow("sheet_of_the_largest_size") << QByteArray("worksheets/sheet1.xml")
             << cell + QByteArray((qsizetype{32} << 20) - wrapping - cell.size(), ' ') << true << Rows{{"x"}};
+        // A text of over 16 Mi units is no description.
+        QTest::newRow("text_too_long") << QByteArray("worksheets/sheet1.xml")
+            << R"(<row><c t="inlineStr"><is><t>)" + QByteArray((qsizetype{16} << 20) + 1, 'x') + "</t></is></c></row>"
+            << false << Rows{};
         QTest::newRow("sheet_part_missing") << QByteArray("worksheets/sheet9.xml") << QByteArray() << false << Rows{};
         // Not a workbook at all: no target.
         QTest::newRow("text_file") << QByteArray() << QByteArray("Table\tDescription\r\n") << false << Rows{};

@@ -66,6 +66,14 @@ SORTED = {
         ("looks", "dialog units rounded half a unit higher"),
     ("src/export/DocxDocument.cpp", "} else if (count > 0", "gt-to-ge"):
         ("equivalent", "an empty piece: seeking within the file and reading nothing succeed as skipping it does"),
+    ("src/app/SchemaApp.cpp", "SetIdentity();", "call-removed"):
+        ("equivalent", "main sets the same identity before it makes the application"),
+    ("src/app/SchemaDlgListings.cpp",
+     "const auto source = std::make_shared<ListRowSource>(ListRowSource{std::move(listed->texts), m_imageList.value(2)});",
+     "const-bumped"):
+        ("looks", "the table rows' icon"),
+    ("src/app/SchemaDlgControls.cpp", "button(1015, 489, 6, 50, 14, false)->setDefault(true);", "const-bumped"):
+        ("looks", "a button one dialog unit lower or wider"),
 }
 
 

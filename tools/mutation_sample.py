@@ -41,7 +41,8 @@ OPERATORS = [
     ("const-bumped", r"(?<![\w.])(\d+)(?![\w.])", None),
 ]
 # Survivors sorted by hand, keyed by file, the line's code as it stands and
-# the operator, so the entry holds while lines move. "equivalent": nothing a
+# the operator (and the column, where a line holds several constants), so
+# the entry holds while lines move. "equivalent": nothing a
 # user could see or get changes; "looks": only how the window looks changes.
 # A survivor that is a real fault gets a case in the suite instead.
 SORTED = {
@@ -52,7 +53,7 @@ SORTED = {
         ("looks", "the Export button over the progress bar while the database list fills; shown again at its end"),
     ("src/settings/SettingsFile.cpp", "if (fileName.contains(u'/') || fileName.contains(u'\\\\'))", "or-to-and"):
         ("equivalent", "joined to the working folder, an absolute path stays as it is and a relative one names the same file"),
-    ("src/app/SchemaDlgControls.cpp", "button(1020, 552, 233, 50, 14, false);", "const-bumped"):
+    ("src/app/SchemaDlgControls.cpp", "button(1020, 552, 233, 50, 14, false);", "const-bumped", 28):
         ("looks", "a button one dialog unit wider"),
     ("src/app/SchemaDlgControls.cpp", "m_tableList = list(1002, 184, 38, 418, 192, true);", "true-to-false"):
         ("equivalent", "the rows come sorted by name and a name never changes in place; the header takes no click either way"),
@@ -62,7 +63,7 @@ SORTED = {
         ("equivalent", "closing a closed connection does nothing; no connection object only when unixODBC makes no environment"),
     ("src/edit/MySqlDescriptionWrite.cpp", "for (qsizetype k = 0; k < names.size(); ++k)", "const-bumped"):
         ("equivalent", "the type is restated as read under the table's lock; only a fault elsewhere could change it"),
-    ("src/app/DialogUnits.cpp", "return (units * m_charHeight + 4) / 8;", "const-bumped"):
+    ("src/app/DialogUnits.cpp", "return (units * m_charHeight + 4) / 8;", "const-bumped", 36):
         ("looks", "dialog units rounded half a unit higher"),
     ("src/export/DocxDocument.cpp", "} else if (count > 0", "gt-to-ge"):
         ("equivalent", "an empty piece: seeking within the file and reading nothing succeed as skipping it does"),
@@ -72,8 +73,8 @@ SORTED = {
      "const auto source = std::make_shared<ListRowSource>(ListRowSource{std::move(listed->texts), m_imageList.value(2)});",
      "const-bumped"):
         ("looks", "the table rows' icon"),
-    ("src/app/SchemaDlgControls.cpp", "button(1015, 489, 6, 50, 14, false)->setDefault(true);", "const-bumped"):
-        ("looks", "a button one dialog unit lower or wider"),
+    ("src/app/SchemaDlgControls.cpp", "button(1015, 489, 6, 50, 14, false)->setDefault(true);", "const-bumped", 23):
+        ("looks", "a button one dialog unit lower"),
 }
 
 
@@ -261,7 +262,8 @@ def main():
                 if rc != 0:
                     caught += 1
                 else:
-                    sort = SORTED.get((path, original.split("\n")[n].strip(), op))
+                    code = original.split("\n")[n].strip()
+                    sort = SORTED.get((path, code, op, start + 1)) or SORTED.get((path, code, op))
                     if sort:
                         verdict = f"missed, {sort[0]}"
                         sorted_kinds[sort[0]] = sorted_kinds.get(sort[0], 0) + 1

@@ -3,13 +3,14 @@
 counts how many the test suite catches.
 
     python3 tools/mutation_sample.py [--seed 16] [--count 48] [--build DIR]
-                                     [--list] [--only N,M]
+                                     [--list] [--only N,M] [--resort OUTPUT]
 
 The sites are drawn from src/*.cpp with a fixed seed, so two trees with the
 same src/ get the same faults and their catch counts compare. A fault that
 does not compile is reported as such and not counted. The tree is restored
 after each fault, also on Ctrl+C. Needs a configured Ninja build (default
-build-mut, made on first use).
+build-mut, made on first use). The summary sorts each survivor by the
+SORTED table below; --resort sums up an earlier run's output again.
 """
 import argparse
 import os
@@ -177,6 +178,36 @@ def test_programs(build):
     return programs
 
 
+def sorted_as(site):
+    """The hand-sorted kind and reason of a surviving fault, or None."""
+    path, n, start, _, _, op = site
+    with open(os.path.join(ROOT, path), encoding="utf-8") as f:
+        code = f.read().split("\n")[n].strip()
+    return SORTED.get((path, code, op, start + 1)) or SORTED.get((path, code, op))
+
+
+def report(chosen, verdicts):
+    """The verdicts by fault number ("caught", "missed", "broken") summed up,
+    the sorted survivors with their reasons."""
+    caught = sum(v == "caught" for v in verdicts.values())
+    missed = sum(v == "missed" for v in verdicts.values())
+    broken = sum(v == "broken" for v in verdicts.values())
+    print(f"caught {caught} of {caught + missed} that build ({broken} did not build)")
+    kinds = {}
+    for i in sorted(verdicts):
+        sort = sorted_as(chosen[i - 1]) if verdicts[i] == "missed" else None
+        if sort:
+            kinds[sort[0]] = kinds.get(sort[0], 0) + 1
+            print(f"{i:3} {sort[0]}: {sort[1]}")
+        elif verdicts[i] == "missed":
+            print(f"{i:3} not sorted")
+    equivalent, looks = kinds.get("equivalent", 0), kinds.get("looks", 0)
+    for what, total in (("that change behaviour", caught + missed - equivalent),
+                        ("that change behaviour beyond looks", caught + missed - equivalent - looks)):
+        if total:
+            print(f"caught {caught} of {total} {what}: {100 * caught / total:.0f}%")
+
+
 def stamps(programs):
     return {name: [os.stat(exe).st_mtime_ns if os.path.exists(exe) else 0 for exe in exes]
             for name, exes in programs.items()}
@@ -203,9 +234,20 @@ def main():
     ap.add_argument("--build", default=os.path.join(ROOT, "build-mut"))
     ap.add_argument("--list", action="store_true", help="print the faults and stop")
     ap.add_argument("--only", default="", help="comma-separated fault numbers")
+    ap.add_argument("--resort", metavar="OUTPUT", help="sum up an earlier run's printed verdicts again")
     args = ap.parse_args()
 
     chosen = pick(args.seed, args.count)
+    if args.resort:
+        verdicts = {}
+        with open(args.resort, encoding="utf-8") as f:
+            for line in f:
+                m = re.match(r"\s*(\d+) (caught|MISSED|missed|does-not-build)", line)
+                if m:
+                    kind = m.group(2).lower()
+                    verdicts[int(m.group(1))] = {"does-not-build": "broken"}.get(kind, kind)
+        report(chosen, verdicts)
+        return 0
     if args.list:
         for i, (path, n, start, end, new, op) in enumerate(chosen, 1):
             print(f"{i:3} {op:14} {path}:{n + 1}:{start + 1} -> {new!r}")
@@ -234,8 +276,7 @@ def main():
     # A test whose program the fault did not rebuild gives the unchanged
     # tree's result (a pass), so only the rebuilt ones run.
     programs = test_programs(build)
-    caught = missed = broken = 0
-    sorted_kinds, notes = {}, []
+    verdicts = {}
     for i, site in enumerate(chosen, 1):
         if only and i not in only:
             continue
@@ -246,7 +287,7 @@ def main():
         try:
             if run(["cmake", "--build", build], ROOT, log) != 0:
                 verdict = "does-not-build"
-                broken += 1
+                verdicts[i] = "broken"
             else:
                 after = stamps(programs)
                 rebuilt = [name for name in programs if after[name] != before[name]]
@@ -259,16 +300,7 @@ def main():
                     if rc == 0 or not first_failure(log).startswith("mariadb_"):
                         break
                 verdict = f"caught:{first_failure(log)}" if rc != 0 else "MISSED"
-                if rc != 0:
-                    caught += 1
-                else:
-                    code = original.split("\n")[n].strip()
-                    sort = SORTED.get((path, code, op, start + 1)) or SORTED.get((path, code, op))
-                    if sort:
-                        verdict = f"missed, {sort[0]}"
-                        sorted_kinds[sort[0]] = sorted_kinds.get(sort[0], 0) + 1
-                        notes.append(f"{i:3} {sort[0]}: {sort[1]}")
-                    missed += 1
+                verdicts[i] = "caught" if rc != 0 else "missed"
         finally:
             with open(full, "w", encoding="utf-8") as f:
                 f.write(original)
@@ -278,14 +310,7 @@ def main():
     # --stop-on-failure can skip the fixture that stops the private MariaDB.
     subprocess.run([os.path.join(ROOT, "tests", "support", "mariadb.sh"), "stop",
                     os.path.join(build, "test-state", "mariadb")], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    print(f"caught {caught} of {caught + missed} that build ({broken} did not build)")
-    for note in notes:
-        print(note)
-    equivalent, looks = sorted_kinds.get("equivalent", 0), sorted_kinds.get("looks", 0)
-    for what, total in (("that change behaviour", caught + missed - equivalent),
-                        ("that change behaviour beyond looks", caught + missed - equivalent - looks)):
-        if total:
-            print(f"caught {caught} of {total} {what}: {100 * caught / total:.0f}%")
+    report(chosen, verdicts)
     return 0
 
 

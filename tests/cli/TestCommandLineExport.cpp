@@ -261,7 +261,7 @@ private slots:
         QCOMPARE(ReadAll(file.fileName()), ini);
     }
 
-    // HTML and Word: over MySQL a table whole and a view without indexes;
+    // HTML and Word: over MySQL the contents, a table whole and a view without indexes;
     // over ODBC the sys.* statements, a table outside dbo, and text beyond
     // what GBK holds.
     void documents_data()
@@ -278,6 +278,7 @@ private slots:
                                                    Server().port, "--user", Server().user, "--database", "vel_doc",
                                                    "-o", file}, Server().password);
         QVERIFY2(ran.status == 0, qPrintable(ran.err));
+        QCOMPARE(LastSection(folder.filePath(file), "目录").mid(1, 3), (QStringList{"customers", m_orders[0], "v_orders（视图）"}));
         QCOMPARE(LastSection(folder.filePath(file), m_orders[0]).mid(0, m_orders.size()), m_orders);
         const QStringList view = LastSection(folder.filePath(file), "v_orders（视图）");
         QCOMPARE(view.mid(0, 11), QStringList{"v_orders（视图）"} + kColumns + QStringList{"id"});

@@ -76,6 +76,8 @@ SORTED = {
         ("looks", "the table rows' icon"),
     ("src/app/SchemaDlgControls.cpp", "button(1015, 489, 6, 50, 14, false)->setDefault(true);", "const-bumped", 23):
         ("looks", "a button one dialog unit lower"),
+    ("src/export/DocxDocument.cpp", "w.TableStart({2800, 4438, 1200, 1200},", "const-bumped", 45):
+        ("looks", "a column of the index table a twip wider"),
 }
 
 

@@ -62,6 +62,8 @@ private slots:
         QCOMPARE(Texts(sheets[0]), (Rows{StructureHeader(), StructureFields("t " + text, values, 2)}));
         QCOMPARE(sheets[1].name, "Tables");
         QCOMPARE(Texts(sheets[1]), (Rows{{"Table", "Description"}, {"t " + text, text}}));
+        // A width for each column of the sheet, none past them.
+        QCOMPARE(ZipEntry(path, "xl/worksheets/sheet1.xml").count("<col "), StructureHeader().size());
     }
 
     // Workbooks as a spreadsheet program saves them.

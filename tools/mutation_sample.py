@@ -78,6 +78,8 @@ SORTED = {
         ("looks", "a button one dialog unit lower"),
     ("src/export/DocxDocument.cpp", "w.TableStart({2800, 4438, 1200, 1200},", "const-bumped", 45):
         ("looks", "a column of the index table a twip wider"),
+    ("src/export/WorkbookReader.cpp", "char rest[4096];", "const-bumped"):
+        ("equivalent", "the rest of a part is read to its end in pieces of any size"),
 }
 
 

@@ -12,12 +12,14 @@
 #include "ui/NameSortedItem.h"
 #include "ui/StatusLabel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEvent>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -152,15 +154,27 @@ bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitTe
 {
     m_holdingInput = true;
     StartWorker(std::move(work));
-    // A short wait shows no label: a listing that ends at once must not flash.
+    // Only a wait long enough to be seen shows its label and turns the
+    // controls off, as the connect wait has them, Exit kept on: a listing
+    // that ends at once must not flash.
     QTimer label;
     label.setSingleShot(true);
-    connect(&label, &QTimer::timeout, this, [this, &waitText] {
-        m_statusLabel->show();
-        m_statusLabel->SetLabelText(waitText);
+    QList<QPointer<QWidget>> turnedOff;
+    QPointer<QWidget> focused;
+    connect(&label, &QTimer::timeout, this, [&] {
+        if (!waitText.isEmpty()) {
+            m_statusLabel->show();
+            m_statusLabel->SetLabelText(waitText);
+        }
+        focused = QApplication::focusWidget();
+        for (QWidget* control : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (control != Control(1006) && control != m_statusLabel && control->isEnabled()) {
+                control->setEnabled(false);
+                turnedOff.append(control);
+            }
+        }
     });
-    if (!waitText.isEmpty())
-        label.start(kWaitLabelDelayMs);
+    label.start(kWaitLabelDelayMs);
     // A statement that is back at once leaves the window's paints and input
     // for afterwards, when the lists hold their new rows; the window is
     // still for no longer than a frame.
@@ -176,6 +190,11 @@ bool CSchemaDlg::WaitOffWindow(std::function<void()> work, const QString& waitTe
     m_holdingInput = false;
     if (m_closing)
         return false;
+    for (const QPointer<QWidget>& control : turnedOff)
+        if (control)
+            control->setEnabled(true);
+    if (focused)
+        focused->setFocus();
     if (label.isActive())
         label.stop();
     else if (!waitText.isEmpty())

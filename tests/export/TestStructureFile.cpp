@@ -80,7 +80,7 @@ private slots:
         QTest::newRow("bullet") << "- a" << "\\- a";
         QTest::newRow("inline_marks") << "a|b *c* _d_ <e> \\ `f` [g] #h ~i & j"
                                       << "a\\|b \\*c\\* \\_d\\_ &lt;e&gt; \\\\ \\`f\\` \\[g\\] \\#h \\~i &amp; j";
-        QTest::newRow("breaks") << "a\r\nb\rc\nd" << "a<br>b<br>c<br>d";
+        QTest::newRow("breaks") << "a\r\nb\rc\nd\r\n" << "a<br>b<br>c<br>d<br>";
     }
     void markdownText()
     {

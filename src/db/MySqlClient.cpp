@@ -222,11 +222,6 @@ int CMySqlClient::RowCount() const
 
 std::string CMySqlClient::GetValue(int row, int column) const
 {
-    return std::string(ValueView(row, column));
-}
-
-std::string_view CMySqlClient::ValueView(int row, int column) const
-{
     if (row < 0 || column < 0 || static_cast<std::size_t>(row) >= m_rows.size()
         || static_cast<unsigned int>(column) >= m_columns)
         return {};

@@ -46,10 +46,9 @@ public:
     int RowCount() const;
     // The field's bytes; "" for NULL and for a row or column out of range.
     std::string GetValue(int row, int column) const;
-    // The same bytes in place, valid until the next statement or Close.
-    std::string_view ValueView(int row, int column) const;
-    // Every value in place, row by row, `columns` a row ("" past the
-    // result's own): a listing reads thousands, one call each would show.
+    // Every value in place (valid until the next statement or Close), row by
+    // row, `columns` a row ("" past the result's own): a listing reads
+    // thousands, and a call for each would show.
     template <typename Take>
     void ReadValues(unsigned int columns, Take&& take) const
     {

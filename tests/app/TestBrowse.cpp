@@ -1,6 +1,7 @@
 #include "support/WindowHarness.h"
 
 #include "catalog/CatalogRows.h"
+#include "edit/DescriptionStatements.h"
 #include "support/TcpRelay.h"
 #include "support/TdsPeer.h"
 #include "ui/StatusLabel.h"
@@ -89,25 +90,17 @@ QString ColumnsSql(int kind, const Table& table)
         + (kind == 0 ? u"USER_ID"_s : u"SCHEMA_ID"_s) + u"(N'"_s + Literal(table.schema) + u"')"_s;
 }
 
-// The owner level: USER for dbo and SQL Server 2000's owners, else SCHEMA.
-QString Owner(int kind, const Table& table)
+// The statements of a description write, as the edit statement tests pin them.
+SqlServerTable Of(int kind, const Table& table)
 {
-    return (kind == 0 || table.schema == u"dbo"_s ? u"N'USER',N'"_s : u"N'SCHEMA',N'"_s) + Literal(table.schema)
-        + u"',N'TABLE',N'"_s + Literal(table.name) + u'\'';
+    return {kind, table.schema, table.name};
 }
 
 QString DescriptionSql(int kind, bool add, const QString& text, const Table& table, const QString& column = {})
 {
-    return u"EXEC sp_"_s + (add ? u"add"_s : u"update"_s) + u"extendedproperty N'MS_Description',N'"_s + Literal(text)
-        + u"',"_s + Owner(kind, table) + (column.isEmpty() ? QString() : u",N'COLUMN',N'"_s + Literal(column) + u'\'');
-}
-
-// The description read back, or with `count` how many there are.
-QString ReadBackSql(int kind, const Table& table, const QString& column = {}, bool count = false)
-{
-    return (count ? u"SELECT [found]=COUNT(*)"_s : u"SELECT [value]=CONVERT(NVARCHAR(4000),[value])"_s)
-        + u" FROM ::fn_listextendedproperty(N'MS_Description',"_s
-        + Owner(kind, table) + (column.isEmpty() ? u",NULL,NULL)"_s : u",N'COLUMN',N'"_s + Literal(column) + u"')"_s);
+    const QString procedure = add ? u"sp_addextendedproperty"_s : u"sp_updateextendedproperty"_s;
+    return column.isEmpty() ? SqlServerTableDescription(procedure, text, Of(kind, table))
+                            : SqlServerColumnDescription(procedure, text, Of(kind, table), column);
 }
 
 // The peer's answers by database and statement, as the log shows them.
@@ -442,10 +435,7 @@ private slots:
 
         QTemporaryDir out;
         const QString path = out.filePath(u"sales.txt"_s);
-        {
-            QFile old(path);
-            QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        }
+        QVERIFY(WriteAll(path, "old"));
         Serve(1, [](Replies& replies) { replies[Key(u"Sales"_s, ColumnsSql(1, kSales[1]))].cutAfter = 1; });
         AnswerExport(w, path);
         Click(w->m_databaseList, u"Archive"_s);
@@ -492,9 +482,9 @@ private slots:
         const auto [catalog, table, column, add, failure] = c;
         const QString text = u"it's Bob''s 'table', 100% of %s %1 %d, 客户‘引号’√"_s;
         const QString sent = Key(u"Sales"_s, DescriptionSql(catalog, add, text, kSales[table], column));
-        const QString readBack = Key(u"Sales"_s, ReadBackSql(catalog, kSales[table], column));
+        const QString readBack = Key(u"Sales"_s, SqlServerDescriptionReadBack(Of(catalog, kSales[table]), column));
         const QString stored = failure.startsWith(u"stored:"_s) ? failure.mid(7) : text;
-        const QString count = Key(u"Sales"_s, ReadBackSql(catalog, kSales[table], column, true));
+        const QString count = Key(u"Sales"_s, SqlServerDescriptionCount(Of(catalog, kSales[table]), column));
         Serve(catalog, [&](Replies& replies) {
             replies[count] = TdsReply({u"found"_s}, {{add ? u"0"_s : u"1"_s}});
             replies[readBack] = TdsReply({u"value"_s}, {{stored}});
@@ -548,9 +538,9 @@ private slots:
     {
         const Table dbo{u"x"_s, {}, {u"a|int|10|0|√||||"_s}}, sales{u"x"_s, u"销售"_s, {u"b|int|10|0|√||||"_s}, u"sales"_s};
         const QString text = u"ß✓😀 weiß"_s;
-        const QStringList sent = {Key(u"Archive"_s, ReadBackSql(1, sales, u"b"_s, true)),
+        const QStringList sent = {Key(u"Archive"_s, SqlServerDescriptionCount(Of(1, sales), u"b"_s)),
                                   Key(u"Archive"_s, DescriptionSql(1, true, text, sales, u"b"_s)),
-                                  Key(u"Archive"_s, ReadBackSql(1, sales, u"b"_s))};
+                                  Key(u"Archive"_s, SqlServerDescriptionReadBack(Of(1, sales), u"b"_s))};
         Serve(1, [&](Replies& replies) {
             replies[sent[0]] = TdsReply({u"found"_s}, {{u"0"_s}});
             replies[Key(u"Archive"_s, TablesSql(1))].rows = {{u"x"_s, {}, u"dbo"_s}, {u"x"_s, u"销售"_s, u"sales"_s}};

@@ -210,10 +210,7 @@ private slots:
         QTemporaryDir folder;
         const QString path = folder.filePath("old.txt");
         const QByteArray old = "the file that was there\n" + QByteArray(100, 'x');
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(old) == old.size());
-        }
+        QVERIFY(WriteAll(path, old));
         // Capabilities are a thread's own: the window's worker takes them
         // from the thread that starts it, at Connect.
         std::unique_ptr<NoFolderOverride> noOverride;

@@ -1,6 +1,5 @@
 #include "support/WindowHarness.h"
 
-#include "common/DebugTrace.h"
 #include "db/OdbcConnection.h"
 #include "db/OdbcRecordset.h"
 #include "ui/StatusLabel.h"
@@ -117,13 +116,6 @@ private slots:
         });
         QCOMPARE(dlg.MessageBox(u"文本"_qs, u"提示"_qs, style), answer);
         QCOMPARE(seen, (QList<int>{icon, defaultButton}));
-    }
-
-    void formatTrace()
-    {
-        QCOMPARE(FormatTrace(u"%s=%d;", {QStringLiteral("表"), 7}), QStringLiteral("表=7;\n"));
-        QCOMPARE(FormatTrace(u"100%% %s", {QStringLiteral("%d"), 7}), QStringLiteral("100% %d\n"));
-        QCOMPARE(FormatTrace(u"%s", {QString(1500, u'b')}), QString(1022, u'b') + u'\n');
     }
 };
 

@@ -4,7 +4,6 @@
 #include "catalog/KeyQuery.h"
 #include "export/DocumentSink.h"
 #include "edit/DescriptionStatements.h"
-#include "settings/PasswordCodec.h"
 #include "support/TdsPeer.h"
 #include "support/Zip.h"
 
@@ -185,7 +184,6 @@ private slots:
         m_admin.Query("drop database if exists vel_doc");
         m_admin.Query("drop database if exists vel_none");
         m_admin.Query("drop database if exists vel_read");
-        m_admin.Query("drop user if exists vel_pw");
     }
 
     // The server from the history the window wrote, with its stored password:
@@ -238,27 +236,6 @@ private slots:
                  "Table|Index|Columns|Unique|Primary\ncustomers|PRIMARY|id|√|√\ncustomers|uq_email|email|√|\n"
                  "orders|PRIMARY|id|√|√\norders|ix_cust|customer_id, placed||\nTable|Key|Columns|References|"
                  "Referenced columns|On delete|On update\norders|fk_cust|customer_id|customers|id|CASCADE|RESTRICT\n");
-    }
-
-    // A history written by hand, its values quoted as the window takes them,
-    // with a password beyond Latin-1: read as the window reads it, and the
-    // file left as it was.
-    void historyReadAsTheWindow()
-    {
-        const QString password = "密码Łódź€😀";
-        Run(m_admin, "create or replace user vel_pw identified by '" + password + "'");
-        Run(m_admin, "grant select on vel_cli.* to vel_pw");
-        QTemporaryDir folder;
-        const QString host = Server().host;
-        const QByteArray ini = ("[Database]\nServer1=\"" + host + "\"\n[" + host + "]\nType=\"MySQL\"\nPort='" +
-                                Server().port + "'\nUser=\"vel_pw\"\nPass=\"" +
-                                CPasswordCodec().Encode(password, CPasswordCodec::kSeed) + "\"\n").toUtf8();
-        QFile file(folder.filePath("Pell.ini"));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(ini) == ini.size());
-        file.close();
-        const Ran ran = Velmora(folder.path(), {"coverage", "--server", host, "--database", "vel_cli"});
-        QVERIFY2(ran.status == 0, qPrintable(ran.err));
-        QCOMPARE(ReadAll(file.fileName()), ini);
     }
 
     // HTML and Word: over MySQL the contents, a table whole and a view without indexes;
@@ -542,9 +519,7 @@ private slots:
                 return TdsReply();
             return sql == SqlServerDescriptionReadBack(items, "sku") ? TdsReply({"value"}, {{"新"}}) : listing(sql, database);
         });
-        QFile edited(folder.filePath("s.txt"));
-        QVERIFY(edited.open(QIODevice::WriteOnly) && edited.write(QString(kHeader + "\nsales.Items\tsku\t\t\t\t\t\t\t\t新\norders\tid\t\t\t\t\t\t\t\t编号\n").toUtf8()) > 0);
-        edited.close();
+        QVERIFY(WriteAll(folder.filePath("s.txt"), QString(kHeader + "\nsales.Items\tsku\t\t\t\t\t\t\t\t新\norders\tid\t\t\t\t\t\t\t\t编号\n").toUtf8()));
         const Ran applied = Velmora(folder.path(), QStringList{"apply", "s.txt"} + sales, "pw");
         // The server refuses the other: named with its words, the rest written.
         QVERIFY2(applied.status == 1 && applied.out.contains("sales.Items.sku: x → 新\n") &&
@@ -629,10 +604,8 @@ private slots:
         } else if (r.kind == "xlsx") {
             QVERIFY(WriteBook(file, r.lines));
         }
-        for (const auto& [path, lines] : {std::pair(r.kind == "tsv" ? file : QString(), r.lines), std::pair(folder.filePath("base.txt"), r.base)}) {
-            QFile text(path);
-            QVERIFY(path.isEmpty() || (text.open(QIODevice::WriteOnly) && text.write((QStringList{kHeader} + lines).join("\n").toUtf8()) > 0));
-        }
+        for (const auto& [path, lines] : {std::pair(r.kind == "tsv" ? file : QString(), r.lines), std::pair(folder.filePath("base.txt"), r.base)})
+            QVERIFY(path.isEmpty() || WriteAll(path, (QStringList{kHeader} + lines).join("\n").toUtf8()));
         const Ran ran = Velmora(folder.path(), QStringList{"apply"} + r.options.replaceInStrings("self", file) + full + QStringList{file},
                                 Server().password);
         QVERIFY2(ran.status == r.status && (r.out.isEmpty() || ran.out == r.out.toUtf8()), qPrintable(QString::number(ran.status) + ": " + ran.out + ran.err));

@@ -21,6 +21,14 @@ private slots:
         const SqlServerTable owner{0, u"bob"_qs, u"t"_qs};
         QTest::newRow("sqlserver_2000_owner") << SqlServerTableDescription(u"sp_addextendedproperty"_qs, u"x"_qs, owner)
             << u"EXEC sp_addextendedproperty N'MS_Description',N'x',N'USER',N'bob',N'TABLE',N't'"_qs;
+        const SqlServerTable quoted{1, u"sa'les"_qs, u"t'x"_qs}, dbo{1, {}, u"t"_qs};
+        QTest::newRow("sqlserver_schema_quoted") << SqlServerColumnDescription(u"sp_updateextendedproperty"_qs, u"it's"_qs, quoted, u"c'ol"_qs)
+            << u"EXEC sp_updateextendedproperty N'MS_Description',N'it''s',N'SCHEMA',N'sa''les',N'TABLE',N't''x',N'COLUMN',N'c''ol'"_qs;
+        const QString listed = u" FROM ::fn_listextendedproperty(N'MS_Description',N'USER',N'dbo',N'TABLE',N't',"_qs;
+        QTest::newRow("sqlserver_read_back") << SqlServerDescriptionReadBack(dbo)
+            << u"SELECT [value]=CONVERT(NVARCHAR(4000),[value])"_qs + listed + u"NULL,NULL)"_qs;
+        QTest::newRow("sqlserver_count") << SqlServerDescriptionCount(dbo, u"c"_qs)
+            << u"SELECT [found]=COUNT(*)"_qs + listed + u"N'COLUMN',N'c')"_qs;
         QTest::newRow("mysql_table") << MySqlTableComment(u"a`b"_qs, text, false)
                                      << u"alter table `a``b` comment 'it''s 100% \"ok\" \\\\ 完成'"_qs;
         // What each server can store: MySQL neither characters outside the BMP

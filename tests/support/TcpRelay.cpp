@@ -43,17 +43,6 @@ TcpRelay::~TcpRelay()
         link.join();
 }
 
-void TcpRelay::Cut()
-{
-    m_refusing = true;
-    ++m_generation;
-}
-
-void TcpRelay::Resume()
-{
-    m_refusing = false;
-}
-
 void TcpRelay::AcceptLoop()
 {
     while (!m_stop) {

@@ -20,8 +20,8 @@ public:
     std::uint16_t Port() const { return m_port; }
 
     // Drops every open link and refuses new ones until Resume.
-    void Cut();
-    void Resume();
+    void Cut() { m_refusing = true; ++m_generation; }
+    void Resume() { m_refusing = false; }
     // Drops a link once it has carried this many bytes from the server
     // (0: never); counted per link.
     void CutAfterServerBytes(std::uint64_t bytes) { m_cutAfter = bytes; }

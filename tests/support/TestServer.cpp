@@ -1,31 +1,17 @@
 #include "support/TestServer.h"
 
 #include <QFile>
+#include <QHash>
 
 TestServer TestServer::Load()
 {
-    TestServer server;
+    QHash<QString, QString> env; // KEY=VALUE lines
     QFile file(QStringLiteral(VELMORA_TEST_SERVER_ENV));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return server;
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine()).trimmed();
-        const qsizetype eq = line.indexOf(u'=');
-        if (eq < 0)
-            continue;
-        const QString key = line.left(eq);
-        const QString value = line.mid(eq + 1);
-        if (key == u"VELMORA_DB_HOST")
-            server.host = value;
-        else if (key == u"VELMORA_DB_PORT")
-            server.port = value;
-        else if (key == u"VELMORA_DB_USER")
-            server.user = value;
-        else if (key == u"VELMORA_DB_PASS")
-            server.password = value;
-        else if (key == u"VELMORA_DB_SOCKET")
-            server.socket = value;
-    }
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n'))
+            env.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+    const auto value = [&env](const char* key) { return env.value(QStringLiteral("VELMORA_DB_") + QLatin1String(key)); };
+    TestServer server{value("HOST"), value("PORT"), value("USER"), value("PASS")};
     server.valid = !server.host.isEmpty() && !server.port.isEmpty();
     return server;
 }

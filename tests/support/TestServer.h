@@ -8,7 +8,6 @@ struct TestServer {
     QString port;
     QString user;
     QString password;
-    QString socket;
     bool valid = false;
 
     static TestServer Load();

@@ -9,13 +9,11 @@ dir=${2:?state directory}
 user=velmora
 pass='Vel;mora{pw'
 
-find_tool() { for n in "$@"; do command -v "$n" >/dev/null 2>&1 && { command -v "$n"; return; }; done; return 1; }
-
 stop() {
     [ -f "$dir/server.pid" ] || return 0
     local pid; pid=$(cat "$dir/server.pid")
     if kill -0 "$pid" 2>/dev/null; then
-        "$(find_tool mariadb-admin mysqladmin)" --no-defaults --socket="$dir/mysqld.sock" -uroot shutdown >/dev/null 2>&1 || kill "$pid" 2>/dev/null || true
+        mariadb-admin --no-defaults --socket="$dir/mysqld.sock" -uroot shutdown >/dev/null 2>&1 || kill "$pid" 2>/dev/null || true
         for _ in $(seq 1 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
         kill -9 "$pid" 2>/dev/null || true
     fi
@@ -27,33 +25,29 @@ start)
     stop
     rm -rf "$dir/data" "$dir/tmp"
     mkdir -p "$dir/data" "$dir/tmp"
-    installdb=$(find_tool mariadb-install-db mysql_install_db)
-    server=$(find_tool mariadbd mysqld || echo /usr/sbin/mariadbd)
-    [ -x "$server" ] || server=/usr/sbin/mariadbd
     # A temporary folder of its own: a starting server deletes every "#sql*"
     # file in its folder, which in a shared /tmp includes the temporary
     # tables another running server is using (an information_schema query
     # then fails with "Error on delete of '/tmp/#sql-temptable-...'").
-    "$installdb" --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" \
+    mariadb-install-db --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" \
         --auth-root-authentication-method=normal --skip-test-db >"$dir/install.log" 2>&1
     # A port nobody listens on; never 3306, which a packaged server may hold.
     while :; do
         port=$((20000 + RANDOM % 40000))
         (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
     done
-    "$server" --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$dir/mysqld.sock" \
+    /usr/sbin/mariadbd --no-defaults --user=root --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$dir/mysqld.sock" \
         --port="$port" --bind-address=127.0.0.1 --pid-file="$dir/mysqld.pid" \
         --skip-name-resolve --innodb-buffer-pool-size=32M --log-error="$dir/error.log" &
     echo $! >"$dir/server.pid"
-    client=$(find_tool mariadb mysql)
     # A loaded machine (a parallel build, another server starting) can hold
     # InnoDB's start for half a minute.
     for _ in $(seq 1 900); do
-        "$client" --no-defaults --socket="$dir/mysqld.sock" -uroot -e 'select 1' >/dev/null 2>&1 && break
+        mariadb --no-defaults --socket="$dir/mysqld.sock" -uroot -e 'select 1' >/dev/null 2>&1 && break
         kill -0 "$(cat "$dir/server.pid")" 2>/dev/null || { tail -5 "$dir/error.log" >&2; exit 1; }
         sleep 0.1
     done
-    "$client" --no-defaults --socket="$dir/mysqld.sock" -uroot <<SQL
+    mariadb --no-defaults --socket="$dir/mysqld.sock" -uroot <<SQL
 CREATE USER '$user'@'127.0.0.1' IDENTIFIED BY '$pass';
 CREATE USER '$user'@'localhost' IDENTIFIED BY '$pass';
 GRANT ALL PRIVILEGES ON *.* TO '$user'@'127.0.0.1' WITH GRANT OPTION;
@@ -65,7 +59,6 @@ VELMORA_DB_HOST=127.0.0.1
 VELMORA_DB_PORT=$port
 VELMORA_DB_USER=$user
 VELMORA_DB_PASS=$pass
-VELMORA_DB_SOCKET=$dir/mysqld.sock
 ENV
     echo "MariaDB on 127.0.0.1:$port"
     ;;

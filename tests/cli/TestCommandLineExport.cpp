@@ -2,7 +2,6 @@
 
 #include "catalog/CatalogQuery.h"
 #include "catalog/KeyQuery.h"
-#include "export/DocumentSink.h"
 #include "edit/DescriptionStatements.h"
 #include "support/TdsPeer.h"
 #include "support/Zip.h"
@@ -263,7 +262,8 @@ private slots:
         QCOMPARE(view.mid(0, 11), QStringList{"v_orders（视图）"} + kColumns + QStringList{"id"});
         QVERIFY(!view.contains("索引") && !view.join('|').contains("VIEW"));
 
-        const QString description = "物品 <&> ]]>\x01 😀";
+        // What XML cannot hold shows as escapes: controls, noncharacters, a lone surrogate.
+        const QString description = "物品 <&> ]]>\x01 😀" + QString(QChar(0xFFFE)) + QChar(0xFFFF) + QChar(0xD83D) + "a" + QChar(0xDE00) + "\x1F";
         const std::vector<SqlServerName> items{{"sales", "Items"}};
         CTdsPeer peer("sa", "pw");
         peer.SetRoute([&](const QString& sql, const QString&) {
@@ -285,7 +285,7 @@ private slots:
                                                    QString::number(peer.Port()), "--user", "sa", "--database", "S",
                                                    "-o", "s" + file}, "pw");
         QVERIFY2(odbc.status == 0, qPrintable(odbc.err));
-        const QString heading = "sales.Items — 物品 <&> ]]>\\x01 😀";
+        const QString heading = "sales.Items — 物品 <&> ]]>\\x01 😀\\uFFFE\\uFFFF\\uD83Da\\uDE00\\x1F";
         const QStringList expected = QStringList{heading} + kColumns
             + QStringList{"sku", "nvarchar", "MAX", "0", "", "√", "", "", "编号😀", "oid", "int", "10", "0", "", "√", "",
                           "", ""}
@@ -645,22 +645,6 @@ private slots:
                 static_cast<QDialog*>(dialog)->accept(); // the dialog's own check of the name runs
         });
         QCOMPARE(QFileInfo(w->SaveFileDialog("127.0.0.1-shop")).fileName(), "127.0.0.1-shop." + filter.section('.', -1).chopped(1));
-    }
-
-    void visibleEscapes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("kept") << QString("<&>]]>\t\r\n😀 \\x01") << QString("<&>]]>\t\r\n😀 \\x01");
-        QTest::newRow("controls") << QString("a\x01" "b") + QChar(0) + "\x1F" << QString("a\\x01b\\x00\\x1F");
-        QTest::newRow("noncharacters") << QString("x") + QChar(0xFFFE) + QChar(0xFFFF) << QString("x\\uFFFE\\uFFFF");
-        QTest::newRow("lone surrogates") << QString(QChar(0xD83D)) + "a" + QChar(0xDE00) << QString("\\uD83Da\\uDE00");
-    }
-    void visibleEscapes()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, shown);
-        QCOMPARE(DocumentText(text), shown);
     }
 };
 

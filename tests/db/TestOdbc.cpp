@@ -8,15 +8,6 @@ class TestOdbc : public QObject
 {
     Q_OBJECT
 private slots:
-    void chooseSqlServerDriver()
-    {
-        const QString d17 = u"ODBC Driver 17 for SQL Server"_qs, d18 = u"ODBC Driver 18 for SQL Server"_qs;
-        QCOMPARE(ChooseSqlServerDriver({u"FreeTDS"_qs, d18, u"SQL Server"_qs}), u"SQL Server"_qs);
-        QCOMPARE(ChooseSqlServerDriver({d17, u"FreeTDS"_qs, d18}), d18);
-        QCOMPARE(ChooseSqlServerDriver({u"FreeTDS"_qs, d17}), d17);
-        QCOMPARE(ChooseSqlServerDriver({u"MariaDB Unicode"_qs, u"SQL Server Native Client 11.0"_qs}), u"FreeTDS"_qs);
-    }
-
     void sqlServerConnectionString_data()
     {
         QTest::addColumn<QStringList>("row"); // driver, port, password, expected (empty: refused)

@@ -134,14 +134,6 @@ inline void Retype(QWidget* field, const QString& text)
     }
 }
 
-// A drop-down left open would stay the active window offscreen; the choice
-// is what the list reports when an item is picked.
-inline void PickKind(Window& w, int index)
-{
-    w->m_kindCombo->setCurrentIndex(index);
-    emit w->m_kindCombo->activated(index);
-}
-
 // A list's rows, each as its cells joined by '|'.
 inline QStringList Rows(QTreeWidget* list)
 {
@@ -179,8 +171,10 @@ inline void Fill(Window& w, const QString& host, const QString& port, const QStr
 {
     Retype(w->m_serverCombo, host);
     QTest::keyClick(w->m_serverCombo, Qt::Key_Tab);
-    if (kind >= 0)
-        PickKind(w, kind);
+    if (kind >= 0) { // a drop-down left open would stay the active window offscreen
+        w->m_kindCombo->setCurrentIndex(kind);
+        emit w->m_kindCombo->activated(kind);
+    }
     Retype(w.Edit(1017), port);
     Retype(w.Edit(1013), user);
     Retype(w.Edit(1014), password);

@@ -8,16 +8,25 @@ class TestStatusLabel : public QObject
     CStatusLabel m_label;
 
 private slots:
-    // The main window's wait label, set up as the window sets it up.
-    void waitTextCentredOnYellow()
+    // The main window's wait label, set up as the window sets it up: lines
+    // from the top when the text has a line break; blinking hides the text
+    // in the background and shows it again.
+    void waitText()
     {
         m_label.resize(400, 300);
         m_label.SetStyleFlags(CStatusLabel::kStyleCenter | CStatusLabel::kStyleCenterImage);
         m_label.SetBackground(kYellow).SetForeground(kRed).SetPointSize(28).show();
         QVERIFY(QTest::qWaitForWindowExposed(&m_label));
-        const QImage image = Grab(m_label.SetLabelText("AB"));
+        QImage image = Grab(m_label.SetLabelText("AB"));
         QVERIFY(CountPixels(image, {150, 110, 100, 80}, kRed) > 10);
         QCOMPARE(CountPixels(image, {0, 0, 400, 100}, kYellow), 400 * 100);
+        image = Grab(m_label.SetLabelText("AB\r\nCD"));
+        QVERIFY(CountPixels(image, {150, 0, 100, 100}, kRed) > 10);
+        QCOMPARE(CountPixels(image, {0, 150, 400, 150}, kYellow), 400 * 150);
+        m_label.SetLabelText("WAIT").SetTextBlink(true);
+        QTRY_COMPARE_WITH_TIMEOUT(CountPixels(Grab(m_label), {100, 120, 200, 60}, kYellow), 200 * 60, 1500);
+        QTRY_VERIFY_WITH_TIMEOUT(CountPixels(Grab(m_label), {100, 120, 200, 60}, kRed) > 0, 1500);
+        m_label.SetTextBlink(false);
     }
 
     void gradient()
@@ -31,43 +40,6 @@ private slots:
         const QImage image = Grab(m_label.SetBackground(kRed, kBlue, true));
         for (const GradientBand& band : bands)
             QCOMPARE(image.pixel(band.left, 39), Rgb(band.colour));
-    }
-
-    // Without the centred image the text starts at the top, placed by the
-    // style; a tab is expanded.
-    void alignment_data()
-    {
-        QTest::addColumn<unsigned>("style");
-        QTest::addColumn<int>("third"); // of the width where the text is
-        QTest::newRow("left") << CStatusLabel::kStyleLeft << 0;
-        QTest::newRow("left_no_wrap") << CStatusLabel::kStyleLeftNoWordWrap << 0;
-        QTest::newRow("centre") << CStatusLabel::kStyleCenter << 1;
-        QTest::newRow("right") << CStatusLabel::kStyleRight << 2;
-    }
-    void alignment()
-    {
-        QFETCH(unsigned, style);
-        QFETCH(int, third);
-        m_label.resize(600, 300);
-        m_label.SetBackground(kYellow).SetForeground(kRed).SetPointSize(28).SetStyleFlags(style);
-        const QImage image = Grab(m_label.SetLabelText("A\tB"));
-        for (int part = 0; part < 3; ++part)
-            QCOMPARE(CountPixels(image, {part * 200, 0, 200, 100}, kRed) > 10, part == third);
-        QCOMPARE(CountPixels(image, {0, 100, 600, 200}, kYellow), 600 * 200);
-    }
-
-    // Lines from the top when the text has a line break; blinking hides the
-    // text in the background and shows it again.
-    void layoutAndBlink()
-    {
-        m_label.resize(400, 300);
-        m_label.SetStyleFlags(CStatusLabel::kStyleCenter | CStatusLabel::kStyleCenterImage);
-        QImage image = Grab(m_label.SetLabelText("AB\r\nCD"));
-        QVERIFY(CountPixels(image, {150, 0, 100, 100}, kRed) > 10);
-        QCOMPARE(CountPixels(image, {0, 150, 400, 150}, kYellow), 400 * 150);
-        m_label.SetLabelText("WAIT").SetTextBlink(true);
-        QTRY_COMPARE_WITH_TIMEOUT(CountPixels(Grab(m_label), {100, 120, 200, 60}, kYellow), 200 * 60, 1500);
-        QTRY_VERIFY_WITH_TIMEOUT(CountPixels(Grab(m_label), {100, 120, 200, 60}, kRed) > 0, 1500);
     }
 };
 

@@ -8,10 +8,8 @@
 
 #include <QTcpServer>
 
-// Connecting, browsing, describing and exporting through the window over
-// both server kinds: the private MariaDB, and unixODBC and FreeTDS to the
-// TDS peer, which answers only the statements written out below. Lists are
-// checked as "name|description" rows; columns as their shown cells.
+// The window over both server kinds: the private MariaDB, and unixODBC and
+// FreeTDS to the TDS peer, which answers only the statements given below.
 
 using namespace Qt::StringLiterals;
 
@@ -333,8 +331,7 @@ private slots:
     }
 
     // Listings on MySQL. A server that goes away between or during listings:
-    // a message, the lists as they were, and the window works again once it
-    // is back.
+    // a message, the lists as they were, and a working window once it is back.
     void mySqlListings()
     {
         TcpRelay relay(quint16(Server().port.toUInt()));
@@ -391,9 +388,8 @@ private slots:
         QCOMPARE(w->m_columnList->topLevelItemCount(), 400);
     }
 
-    // The same on SQL Server, and an export cut off with the link, which
-    // keeps the table read before and names the rest once; with the link
-    // back, all rows, byte for byte.
+    // The same on SQL Server, and an export cut off with the link: it keeps
+    // the table read before and names the rest once; with the link back, all.
     void sqlServerListingsAndExport()
     {
         const QStringList enabled[] = {kConnectionControls, {u"1000"_s, u"1001"_s},
@@ -450,8 +446,7 @@ private slots:
     // A description goes in as added where the list showed none, else as
     // updated, exactly as typed. Refused, or cut off with the link: the
     // server's or the driver's text, the button still on, the lists as they
-    // were; the next press sends the same statement again. The MySQL road is
-    // driven in the description writing tests.
+    // were; the next press sends the same statement again.
     void describe_data()
     {
         QTest::addColumn<Describe>("c");
@@ -523,9 +518,8 @@ private slots:
         QCOMPARE(row->text(shown), text);
     }
 
-    // Two tables of one name, in dbo and in sales: each lists its own
-    // columns, and a description of sales.x lands on sales.x exactly, also
-    // with characters GBK and the BMP lack.
+    // Two tables of one name, in dbo and in sales: each lists its own columns,
+    // and a description beyond GBK and the BMP lands on sales.x exactly.
     void schemas()
     {
         const Table dbo{u"x"_s, {}, {u"a|int|10|0|√||||"_s}}, sales{u"x"_s, u"销售"_s, {u"b|int|10|0|√||||"_s}, u"sales"_s};

@@ -9,9 +9,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// The structure export through the real window against the private MariaDB:
-// the file's bytes, which tables it holds, and that no failure ever replaces
-// a file that was there.
+// The structure export through the real window: the file's bytes, its
+// tables, and that no failure ever replaces a file that was there.
 
 static QStringList Entries(const QString& folder)
 {

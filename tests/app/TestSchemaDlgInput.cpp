@@ -30,9 +30,8 @@ static void TypePort(Window& w)
     Type(w.Edit(1017), QStringLiteral("4711"));
 }
 
-// Rows with empty names, so that no listing handler asks a server; row
-// `current` marked and `row` remembered. As the list handler will, a new
-// selection sets the remembered row.
+// Rows with empty names, so that no listing asks a server; row `current`
+// marked and `row` remembered, as a new selection sets it.
 static QTreeWidget* FillList(Window& w, bool tables, int current, int row, int rows = 3)
 {
     QTreeWidget* list = tables ? w->m_tableList : w->m_columnList;

@@ -50,9 +50,8 @@ private slots:
         QVERIFY(!w->isVisible());
     }
 
-    // Tab walks the tab stops in order with every control on; Enter in a
-    // field presses Connect; the password is masked. F1 and the window's
-    // context menu open the about box; OK closes it.
+    // Tab walks the tab stops in order; Enter in a field presses Connect; the
+    // password is masked; F1 and the context menu open the about box.
     void tabOrderDefaultButtonAndAboutBox()
     {
         Window w;

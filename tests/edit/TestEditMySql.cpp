@@ -175,6 +175,8 @@ private slots:
         row("srid", {"", "c point ref_system_id=4326", "(1, point(1, 2))"},
             "(select srid from information_schema.geometry_columns where f_table_name = 's')", "4326");
         row("enum_data_not_strict", {"sql_mode=''", "c enum('😀','ok') default 'ok'", "(1, '😀'), (2, 'ok')"}, "hex(c)", "6F6B");
+        row("escaped_default", {"", "c varchar(20) default 'a\\0b\\bc\\nd\\re\\tf\\Zg\\%h'", "(1, 'x')"}, "hex(c)",
+            "61006208630A640D6509661A675C2568");
         row("set_default", {"", "c set('😀','ok') default '😀,ok'", "(1, 'ok')"}, "hex(c)", "F09F98802C6F6B");
         row("versioned", {"", "c int default 7) with system versioning #", "(1, 1)"}, "c", "7");
         row("quote_show_create_off", {"sql_quote_show_create=OFF", "`1e5` int default 7, c int default 8", "(1, 1, 2)"},
@@ -265,10 +267,9 @@ private slots:
         QCOMPARE(Comment(u"t"_qs, u"c"_qs), kNew);
     }
 
-    // A refusal opens no link; with the server gone the button stays on and
-    // a retry writes; no update starts
-    // while the connect worker runs; a table another session locks gives up;
-    // typed text comes back; a column gone since the listing is named.
+    // A refusal opens no link; with the server gone the button stays on for a
+    // retry; no update starts while the connect worker runs; a table another
+    // session locks gives up; typed text comes back; a gone column is named.
     void refusedServerGoneAndBusy_data()
     {
         QTest::addColumn<int>("field");

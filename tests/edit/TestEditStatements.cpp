@@ -4,9 +4,8 @@
 
 #include <QtTest>
 
-// Statement texts compared character for character; the MySQL ones also run
-// against the real server in test_edit_mysql, as do the MySQL refusals past
-// the limits.
+// Statement texts compared character for character; test_edit_mysql runs
+// the MySQL ones and refusals against the real server.
 class TestEditStatements : public QObject
 {
     Q_OBJECT
@@ -31,9 +30,8 @@ private slots:
             << u"SELECT [found]=COUNT(*)"_qs + listed + u"N'COLUMN',N'c')"_qs;
         QTest::newRow("mysql_table") << MySqlTableComment(u"a`b"_qs, text, false)
                                      << u"alter table `a``b` comment 'it''s 100% \"ok\" \\\\ 完成'"_qs;
-        // What each server can store: MySQL neither characters outside the BMP
-        // nor more than 1,024 (column) or 2,048 (table) characters; SQL Server
-        // 3,750 UTF-16 units, a pair counting two.
+        // MySQL stores 1,024 (column) or 2,048 (table) characters of the BMP;
+        // SQL Server 3,750 UTF-16 units, a pair counting two.
         const auto refused = [](const QString& typed, bool mysql, bool table) {
             return DescriptionRefusal(typed, mysql, table).section(u'，', 0, 0);
         };

@@ -86,9 +86,8 @@ inline void RunScenario()
     Window w(scene.settings);
     if (scene.act)
         scene.act(w);
-    // "fields": port|user|password|descriptions; "enabled": those of the
-    // controls a connection touches; "table", "column": selected rows@current
-    // row; "selected": in the focused field.
+    // "fields": port|user|password|descriptions; "table", "column": selected
+    // rows@current row; "selected": in the focused field.
     QStringList history, fields, enabled, lists, marks;
     for (int i = 0; i < w->m_serverCombo->count(); ++i)
         history.append(w->m_serverCombo->itemText(i));

@@ -215,9 +215,8 @@ private slots:
         m_admin.Query(ToMySql(u"drop user if exists '用户'@'127.0.0.1'"_s));
     }
 
-    // On SQL Server the probe alone decides the catalog kind, and the trace
-    // shows how the connection string starts, PORT standing for the peer's
-    // port. A failure leaves the settings file as it was.
+    // The probe alone decides SQL Server's catalog kind; the trace shows the
+    // connection string (PORT: the peer's). A failure leaves the settings file.
     void connection_data()
     {
         QTest::addColumn<Login>("row");
@@ -551,10 +550,9 @@ private slots:
         QCOMPARE(Rows(w->m_columnList), QStringList{u"b|int|10|0|√||||"_s + text});
     }
 
-    // Exit while a step waits on a link that passes nothing, an export on a
-    // slow one: the program ends within the exit bound with the settings file
-    // as it was, no other click or command is acted on meanwhile, a cut write
-    // landed whole or not at all, and a cut export leaves no file.
+    // Exit while a step waits on a link that passes nothing, an export on a slow
+    // one: the program ends in time, the settings file as it was, nothing else
+    // acted on meanwhile, a cut write whole or not at all, a cut export no file.
     void exitWhileStalled_data()
     {
         QTest::addColumn<int>("step");

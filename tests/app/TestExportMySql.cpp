@@ -93,10 +93,9 @@ private slots:
             m_admin.Query(std::string("drop database if exists ") + db);
     }
 
-    // All tables, one table, a database without tables, one losing a table
-    // mid-export, chunked statements against per-table ones (names the
-    // collation confuses, names GBK lacks), a default name past any fixed
-    // buffer, a cancel: the files byte for byte, the questions and messages.
+    // All tables, one table, none, one lost mid-export, chunked statements
+    // against per-table ones (names the collation confuses, names GBK lacks), a
+    // long default name, a cancel: the files byte for byte, and the messages.
     void exportFiles()
     {
         Window w;

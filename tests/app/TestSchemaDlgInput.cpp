@@ -152,11 +152,9 @@ private slots:
     }
     void input() { RunScenario(); }
 
-    // Keys count by where they sit where the platform says so (X11's
-    // keycodes): a Cyrillic letter on the A key, Shift+1, the ends of the
-    // digit and letter rows; not the full stop's key, whatever it types.
-    // Without keycodes, by the key Qt names; keypad digits need Num Lock.
-    // Rows without a keycode are also typed into the window's server box.
+    // With X11's keycodes keys count by where they sit: a Cyrillic letter on
+    // the A key, Shift+1, the ends of the digit and letter rows; not the full
+    // stop's key. Without, by the key Qt names (typed into the server box too).
     void serverTypingKeys_data()
     {
         QTest::addColumn<KeyRow>("row");

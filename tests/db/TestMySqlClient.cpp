@@ -51,28 +51,6 @@ private slots:
         QCOMPARE(QStringList({FromMySql(m_client.GetValue(0, 0)), FromMySql(m_client.GetValue(0, 1))}), (QStringList{tableComment, columnComment}));
         QCOMPARE(QByteArray::fromStdString(m_client.GetValue(0, 2)), tableComment.toUtf8().toHex().toUpper());
     }
-
-    // Values by row and column, also past the edges; a failure keeps the
-    // last rows and is told until the next failure; a statement without a
-    // result set leaves no old rows showing through.
-    void valuesAndFailures()
-    {
-        QVERIFY(m_client.Query("select 'a', null, 'a\\0b' union all select 'b', '', 'x'"));
-        QCOMPARE(QByteArray::fromStdString(m_client.GetValue(0, 2)), QByteArray("a\0b", 3));
-        for (const auto& [row, column] : {std::pair{0, 1}, {2, 0}, {-1, 0}, {0, 3}})
-            QCOMPARE(m_client.GetValue(row, column), std::string());
-        QVERIFY(!m_client.Query("select * from mysql.no_such_table"));
-        QCOMPARE(m_client.m_errorCode, 1146u);
-        QVERIFY2(m_client.m_errorText.find("Table 'mysql.no_such_table' doesn't exist") != std::string::npos,
-                 m_client.m_errorText.c_str());
-        QCOMPARE(m_client.RowCount(), 2);
-        QCOMPARE(m_client.GetValue(1, 2), std::string("x"));
-        const std::string failure = m_client.m_errorText;
-        QVERIFY(m_client.Query("do 1"));
-        QCOMPARE(m_client.m_errorCode, 1146u);
-        QCOMPARE(m_client.m_errorText, failure);
-        QCOMPARE(m_client.GetValue(0, 0), std::string());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestMySqlClient)

@@ -105,10 +105,9 @@ private slots:
         m_admin.Query("drop database if exists vel_edit");
     }
 
-    // Under each server mode that changes how SHOW CREATE TABLE prints or
-    // how ALTER reads it, every column keeps every attribute, characters
-    // GBK lacks included, and the rows keep their values: only the
-    // comments change, to exactly what was typed.
+    // Under each server mode that changes how SHOW CREATE TABLE prints or how
+    // ALTER reads it, columns and rows keep everything, characters GBK lacks
+    // included: only the comments change, to exactly what was typed.
     void restatement_data()
     {
         QTest::addColumn<QString>("mode");
@@ -234,10 +233,9 @@ private slots:
         QCOMPARE(Value(u"select %1 from vel_edit.s where id = 99"_qs.arg(value)), fresh);
     }
 
-    // The write's own session is strict: a comment past the limit is refused
-    // by the server, not cut, also where the server's mode is not strict. A
-    // change another session queued before the write runs first and is kept;
-    // the write waits behind it and then changes only the comment.
+    // The write's session is strict: a comment past the limit is refused, not
+    // cut, whatever the server's mode. A change another session queued first
+    // is kept: the write waits behind it, then changes only the comment.
     void strictAndQueued()
     {
         Run(m_admin, "set global sql_mode=''");

@@ -2,24 +2,7 @@
 #include "export/ExportFileName.h"
 #include "export/StructureFile.h"
 
-#include <QBuffer>
 #include <QTest>
-
-// Takes at most 7 bytes a call and fails once full, as a file at its size limit does.
-struct LimitedDevice : QIODevice {
-    qint64 capacity;
-    QByteArray bytes;
-    explicit LimitedDevice(qint64 room) : capacity(room) { open(WriteOnly); }
-    qint64 readData(char*, qint64) override { return -1; }
-    qint64 writeData(const char* data, qint64 size) override
-    {
-        const qint64 taken = std::min({size, capacity - bytes.size(), qint64{7}});
-        bytes.append(data, taken);
-        if (taken <= 0)
-            setErrorString(QStringLiteral("File too large"));
-        return taken > 0 ? taken : -1;
-    }
-};
 
 class TestStructureFile : public QObject
 {
@@ -86,23 +69,6 @@ private slots:
     {
         QFETCH(QString, text);
         QTEST(MarkdownText(text), "markdown");
-    }
-
-    // Short writes are completed; a device that fills up fails the write and says why.
-    void deviceLimits()
-    {
-        const std::vector<QStringList> columns(20, {"column", "varchar", "20", "", "√", "", "", "NULL", "说明"});
-        QBuffer whole;
-        LimitedDevice roomy(1 << 20), full(300);
-        for (QIODevice* device : std::initializer_list<QIODevice*>{&whole, &roomy, &full}) {
-            CStructureWriter writer(*device);
-            QVERIFY(device->isOpen() || device->open(QIODevice::WriteOnly));
-            QCOMPARE(writer.WriteByteOrderMark() && writer.WriteHeader() && writer.WriteTable("t", columns, 2),
-                     device != &full);
-        }
-        QCOMPARE(roomy.bytes, whole.data());
-        QCOMPARE(full.bytes.size(), 300);
-        QCOMPARE(CStructureWriter(full).ErrorString(), QString("File too large"));
     }
 };
 

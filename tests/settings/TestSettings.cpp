@@ -91,10 +91,9 @@ private slots:
         QCOMPARE(ReadBytes(m_cwd.filePath("Pell.ini")), after.isNull() ? before : after);
     }
 
-    // Chinese names and values read, changed and added in the file's own
-    // encoding; the other lines, including one not valid in it, keep their
-    // bytes. UTF-8 lines in a file that is not UTF-8 throughout read as UTF-8,
-    // the others as GBK; a value GBK lacks turns the file into UTF-8, never '?'.
+    // Chinese read, changed and added in the file's own encoding; other lines,
+    // even invalid ones, keep their bytes. UTF-8 lines in a mixed file read as
+    // UTF-8, the others as GBK; a value GBK lacks makes the file UTF-8, never '?'.
     void encodingKept_data()
     {
         QTest::addColumn<QByteArray>("before");
@@ -133,10 +132,9 @@ private slots:
         QCOMPARE(m_settings.Read(path, writes[0], writes[1], ""), writes[2]);
     }
 
-    // A write that cannot finish (read-only mark, honoured for root too; a size
-    // limit, failing as a full disk does), a folder or FIFO in the file's place
-    // (a FIFO would block a read) and a file too large to be one leave everything
-    // as it was; reads give defaults.
+    // A write that cannot finish (read-only, also for root; a size limit, as a
+    // full disk), a folder or FIFO in the file's place (a FIFO would block a
+    // read) and a file too large to be one leave all as it was; reads give defaults.
     void failuresLoseNothing_data()
     {
         QTest::addColumn<QByteArray>("kind");
@@ -169,9 +167,8 @@ private slots:
         QCOMPARE(info.isFile() ? ReadBytes(path) : QByteArray(info.isDir() ? "folder" : "fifo"), kind.startsWith('f') ? kind : before);
     }
 
-    // Stored passwords must keep decoding: the letters of the old files were
-    // worked out by hand with the program's seed, so a changed constant makes
-    // every "Pass" unreadable. Null letters: a round trip.
+    // Letters worked out by hand with the program's seed: a changed constant
+    // makes every stored "Pass" unreadable. Null letters: a round trip.
     void password_data()
     {
         QTest::addColumn<QString>("letters");
@@ -193,10 +190,9 @@ private slots:
     }
 
     // Only the user's own file is written, through the user's own link: it
-    // keeps its owner and group, a new file is its owner's alone, a stored
-    // password narrows a file others can read, another key keeps the mode, a
-    // read-only file (also for root) is left as it was; anything else too.
-    // "nobody" (65534) stands for the other user.
+    // keeps owner and group, a new file is its owner's alone, a stored password
+    // narrows a file others can read, another key keeps the mode, a read-only
+    // file (also for root) is left alone. "nobody" (65534) is the other user.
     void ownership_data()
     {
         QTest::addColumn<QList<int>>("row"); // link (0 none, 1 ours, 2 theirs), file's owner, sticky folder,

@@ -6,9 +6,8 @@
 #include <thread>
 #include <vector>
 
-// A TCP relay on 127.0.0.1 in front of a server, on a thread of its own, so
-// a test can make the link slow or take it away while the program under
-// test blocks in its client library.
+// A TCP relay in front of a server, on threads of its own, so a test can slow
+// or cut the link while the program blocks in its client library.
 class TcpRelay
 {
 public:

@@ -1,8 +1,7 @@
 #pragma once
 
-// A SQL Server stand-in that the real client stack (unixODBC with FreeTDS's
-// driver) logs in to: TDS 7.4 on 127.0.0.1, no encryption, a thread per
-// connection. What a batch gets back is up to the route the test supplies.
+// A SQL Server stand-in for unixODBC with FreeTDS: TDS 7.4 on 127.0.0.1, no
+// encryption, a thread per connection; the test's route answers each batch.
 
 #include <QString>
 #include <QStringList>

@@ -17,9 +17,8 @@
 inline QStringList g_traces; // since the last Window was made
 inline QtMessageHandler g_otherMessages = nullptr; // QtTest's, installed when the test starts
 
-// The window shown in a fresh working folder (it keeps Pell.ini there), after
-// `beforeShow`. Messages are kept as "caption|style|text" and answered OK; one
-// left in `messages` fails the test.
+// The window shown in a fresh working folder (its Pell.ini's), after `beforeShow`.
+// Messages kept as "caption|style|text", answered OK; one left fails the test.
 struct Window {
     QTemporaryDir folder;
     QStringList messages;

@@ -21,9 +21,8 @@ private slots:
             QCOMPARE(image.pixel(band.left, 39), Rgb(band.colour));
     }
 
-    // The main window's wait label, set up as the window sets it up: lines
-    // from the top when the text has a line break; blinking hides the text
-    // in the background and shows it again.
+    // The window's wait label: lines from the top when the text has a line
+    // break; blinking hides the text in the background and shows it again.
     void waitText()
     {
         m_label.resize(400, 300);

@@ -80,6 +80,16 @@ SORTED = {
         ("looks", "a column of the index table a twip wider"),
     ("src/export/WorkbookReader.cpp", "char rest[4096];", "const-bumped"):
         ("equivalent", "the rest of a part is read to its end in pieces of any size"),
+    ("src/ui/ListRow.cpp", "row->MakeKey();", "call-removed"):
+        ("equivalent", "the lists are sorted in code and their own sorting is off from the first fill: no rows are compared"),
+    ("src/app/SchemaDlgControls.cpp", "m_columnList = list(1003, 7, 248, 595, 181, false);", "false-to-true"):
+        ("equivalent", "a list's own sorting is off from its first fill; the columns come in the table's order either way"),
+    ("src/export/DocumentSink.cpp", "return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();", "plus-to-minus"):
+        ("equivalent", "only a high surrogate that ends the text looks past it, at the terminating null, no low surrogate either"),
+    ("src/settings/IniDocument.cpp", "if (line < 0)", "const-bumped"):
+        ("equivalent", "a key found is below its section's header, never on the first line"),
+    ("src/cli/CliCommon.cpp", 'std::fputs("\\n", stderr);', "call-removed"):
+        ("looks", "on a terminal, what follows the progress count starts on a line of its own"),
 }
 
 

@@ -518,7 +518,8 @@ private slots:
     }
 
     // Two tables of one name, in dbo and in sales: each lists its own columns,
-    // and a description beyond GBK and the BMP lands on sales.x exactly.
+    // a description beyond GBK and the BMP lands on sales.x exactly, and an
+    // export of sales.x alone reads sales.x.
     void schemas()
     {
         const Table dbo{u"x"_s, {}, {u"a|int|10|0|√||||"_s}}, sales{u"x"_s, u"销售"_s, {u"b|int|10|0|√||||"_s}, u"sales"_s};
@@ -548,6 +549,11 @@ private slots:
         QTest::mouseClick(w->Control(1020), Qt::LeftButton);
         QCOMPARE(Log(), sent);
         QCOMPARE(Rows(w->m_columnList), QStringList{u"b|int|10|0|√||||"_s + text});
+        // The table alone exported, from its schema.
+        AnswerExport(w, w.folder.filePath(u"x.txt"_s));
+        Export(w);
+        QCOMPARE(std::exchange(w.messages, {}).last(), Success(w.folder.filePath(u"x.txt"_s)));
+        QCOMPARE(ReadAll(w.folder.filePath(u"x.txt"_s)), Utf16File({kHeader, u"sales.x\tb\tint\t10\t0\t√\t\t\t\t"_s}));
     }
 
     // Exit while a step waits on a link that passes nothing, an export on a slow

@@ -553,6 +553,7 @@ private slots:
         QTest::newRow("xlsx_formula_uncomputed") << Reading{"xlsx", {header, row({"r", "b"}, description("><f>1+1</f><v></v>")), "Tables", head, row({"r"}, R"(<c t="e"><v>#N/A</v></c>)")}, {}, {}, 1, "Columns row 2: the description cell holds a formula without a computed value", was};
         QTest::newRow("xlsx_error_cell") << Reading{"xlsx", {header, row({"r", "c"}, description(R"( t="e"><v>#NAME?</v>)")), "Tables", head}, {}, {}, 1, "Columns row 2: the description cell holds the error #NAME?", was};
         QTest::newRow("xlsx_line_breaks_lf") << Reading{"xlsx", {header, row({"r", "a", "", "", "", "", "", "", "", "l1\nl2"}), "Tables", head, row({"r", "x\ny"})}, {}, {}, 0, "", was};
+        QTest::newRow("xlsx_not_an_export") << Reading{"xlsx", {row({"r", "b", "", "", "", "", "", "", "", "new"})}, {}, {}, 2, "the first sheet does not start with the export's header", was};
         QTest::newRow("xlsx_too_large") << Reading{"xlsx", {header, QString(33 << 20, ' ')}, {}, {}, 2, "larger than 32 MiB", was};
         QTest::newRow("base_of_another_database") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew"}, {"zz\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "it is of another database", was};
         QTest::newRow("base_sharing_under_half") << Reading{"tsv", {"r\tb\t\t\t\t\t\t\t\tnew", "r\tc\t\t\t\t\t\t\t\tc", "r\ta\t\t\t\t\t\t\t\tl1；l2"}, {"r\tb\t\t\t\t\t\t\t\tb"}, {"--base", "base.txt"}, 2, "shares only 1 of the file's 3 lines", was};

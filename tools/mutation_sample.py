@@ -80,6 +80,14 @@ SORTED = {
         ("looks", "a column of the index table a twip wider"),
     ("src/export/WorkbookReader.cpp", "char rest[4096];", "const-bumped"):
         ("equivalent", "the rest of a part is read to its end in pieces of any size"),
+    ("src/edit/MySqlDescriptionWrite.cpp", "facts.catalog.clear();", "call-removed"):
+        ("equivalent", "the facts read back are a safety net: the column is restated as read under the table's lock"),
+    ("src/edit/SqlTokens.cpp", "return c.isLetterOrNumber() || c == u'_' || c == u'$' || c.unicode() >= 0x80;", "or-to-and", 59):
+        ("equivalent", "names reach the tokenizer quoted, as the write's session has SHOW CREATE TABLE print them; bare words are keywords and numbers"),
+    ("src/app/ServerChoice.cpp", "if (type == QEvent::Show && watched == m_view) {", "and-to-or"):
+        ("equivalent", "the list's view and viewport show together; typed text is applied once, the second call finds none"),
+    ("src/cli/CliCommon.cpp", "std::fclose(tty);", "call-removed"):
+        ("equivalent", "a process asks for its password once; the terminal closes with it"),
     ("src/ui/ListRow.cpp", "row->MakeKey();", "call-removed"):
         ("equivalent", "the lists are sorted in code and their own sorting is off from the first fill: no rows are compared"),
     ("src/app/SchemaDlgControls.cpp", "m_columnList = list(1003, 7, 248, 595, 181, false);", "false-to-true"):

@@ -164,7 +164,6 @@ private slots:
         QTest::newRow("ctrl_v_paste") << KeyRow{int(Qt::Key_V), int(Qt::ControlModifier), 0, true};
         QTest::newRow("alt_letter_is_mnemonic") << KeyRow{int(Qt::Key_C), alt, 0, false};
         QTest::newRow("full_stop") << KeyRow{int(Qt::Key_Period), 0, 0, false};
-        QTest::newRow("hyphen") << KeyRow{int(Qt::Key_Minus), 0, 0, false};
         QTest::newRow("keypad_digit") << KeyRow{int(Qt::Key_4), keypad, 0, true};
         QTest::newRow("keypad_without_numlock") << KeyRow{int(Qt::Key_Left), keypad, 0, false};
         QTest::newRow("backspace") << KeyRow{int(Qt::Key_Backspace), 0, 0, false};

@@ -355,6 +355,11 @@ private slots:
         QCOMPARE(Enabled(w), QStringList({"1000", "1001", "1002", "1003", "1022", "1030"}));
         QTRY_VERIFY(w.Edit(1022)->hasFocus());
         QCOMPARE(w->m_columnRow, 0);
+        // A column's update button, on once its text is typed, goes off with another table.
+        Click(w->m_columnList, u"note"_s);
+        Retype(w.Edit(1024), u"typed"_s);
+        Click(w->m_tableList, u"orders"_s);
+        QCOMPARE(Enabled(w), QStringList({"1000", "1001", "1002", "1003", "1022", "1030"}));
 
         Click(w->m_databaseList, u"vel_empty"_s);
         QCOMPARE(Rows(w->m_tableList), QStringList());

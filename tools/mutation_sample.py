@@ -88,6 +88,8 @@ SORTED = {
         ("equivalent", "the list's view and viewport show together; typed text is applied once, the second call finds none"),
     ("src/cli/CliCommon.cpp", "std::fclose(tty);", "call-removed"):
         ("equivalent", "a process asks for its password once; the terminal closes with it"),
+    ("src/app/SchemaDlgControls.cpp", "edit(1013, 309, 6, 47, 14);", "const-bumped", 24):
+        ("looks", "the user field one dialog unit wider"),
     ("src/ui/ListRow.cpp", "row->MakeKey();", "call-removed"):
         ("equivalent", "the lists are sorted in code and their own sorting is off from the first fill: no rows are compared"),
     ("src/app/SchemaDlgControls.cpp", "m_columnList = list(1003, 7, 248, 595, 181, false);", "false-to-true"):

@@ -90,6 +90,8 @@ SORTED = {
         ("equivalent", "a process asks for its password once; the terminal closes with it"),
     ("src/app/SchemaDlgControls.cpp", "edit(1013, 309, 6, 47, 14);", "const-bumped", 24):
         ("looks", "the user field one dialog unit wider"),
+    ("src/cli/Cli.cpp", "target.Cancel();", "call-removed"):
+        ("equivalent", "a file is replaced through a QSaveFile, which drops its copy when it goes uncommitted; a device just closes"),
     ("src/ui/ListRow.cpp", "row->MakeKey();", "call-removed"):
         ("equivalent", "the lists are sorted in code and their own sorting is off from the first fill: no rows are compared"),
     ("src/app/SchemaDlgControls.cpp", "m_columnList = list(1003, 7, 248, 595, 181, false);", "false-to-true"):

@@ -1,9 +1,5 @@
 #include "support/WindowHarness.h"
 
-#include "db/OdbcConnection.h"
-#include "db/OdbcRecordset.h"
-#include "ui/StatusLabel.h"
-
 struct Box { unsigned style; int icon, defaultButton, pressed, answer; };
 
 static void ClickExit(Window& w) { QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton); }
@@ -36,19 +32,6 @@ private slots:
         }, {"selected=30", "fields=3306|sa|||"});
     }
     void startAndClose() { RunScenario(); }
-
-    void connectionObjectFailure()
-    {
-        Window w("[Database]\nServer1=a\n", [](CSchemaDlg& dlg) {
-            dlg.SetStartupFactories([] { return std::unique_ptr<COdbcConnection>(); },
-                                    [] { return std::make_unique<COdbcRecordset>(); });
-        });
-        QCOMPARE(std::exchange(w.messages, {}), QStringList{"错误|0x10|初始化Connection Instance错误!"});
-        for (QTreeWidget* list : {w->m_databaseList, w->m_tableList, w->m_columnList})
-            QCOMPARE(list->columnCount(), 0);
-        ClickExit(w);
-        QVERIFY(!w->isVisible());
-    }
 
     // Tab walks the tab stops in order; Enter in a field presses Connect; the
     // password is masked; F1 and the context menu open the about box.

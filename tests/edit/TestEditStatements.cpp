@@ -1,3 +1,4 @@
+#include "catalog/KeyQuery.h"
 #include "edit/ColumnRestatement.h"
 #include "edit/DescriptionStatements.h"
 #include "edit/DescriptionUpdate.h"
@@ -28,6 +29,8 @@ private slots:
             << u"SELECT [value]=CONVERT(NVARCHAR(4000),[value])"_qs + listed + u"NULL,NULL)"_qs;
         QTest::newRow("sqlserver_count") << SqlServerDescriptionCount(dbo, u"c"_qs)
             << u"SELECT [found]=COUNT(*)"_qs + listed + u"N'COLUMN',N'c')"_qs;
+        QTest::newRow("sqlserver_key_tables") << BuildSqlServerIndexesOfTables({{u"dbo"_qs, u"a'b"_qs}, {{}, u"c]"_qs}})
+            .section(u" IN "_qs, 1).section(u" ORDER"_qs, 0, 0) << u"(OBJECT_ID(N'[dbo].[a''b]'),OBJECT_ID(N'[c]]]'))"_qs;
         QTest::newRow("mysql_table") << MySqlTableComment(u"a`b"_qs, text, false)
                                      << u"alter table `a``b` comment 'it''s 100% \"ok\" \\\\ 完成'"_qs;
         // MySQL stores 1,024 (column) or 2,048 (table) characters of the BMP;

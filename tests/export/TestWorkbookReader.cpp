@@ -66,6 +66,15 @@ private slots:
         QCOMPARE(ZipEntry(path, "xl/worksheets/sheet1.xml").count("<col "), StructureHeader().size());
     }
 
+    // A default past a cell's 32,767 characters fails the workbook: no cell is left out.
+    void cellTooLong()
+    {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(!WriteWorkbook(dir.filePath("t.xlsx"), {{"t", "", {{"c", "varchar", "", "", "", "", "", QString(40000, u'x')}}}}, 2, error));
+        QVERIFY(!error.isEmpty() && !QFile::exists(dir.filePath("t.xlsx")));
+    }
+
     // Workbooks as a spreadsheet program saves them.
     void savedWorkbook_data()
     {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -83,6 +84,12 @@ void CSchemaDlg::SetStartupFactories(ConnectionFactory connection, RecordsetFact
 QWidget* CSchemaDlg::Control(int id) const
 {
     return findChild<QWidget*>(QString::number(id), Qt::FindDirectChildrenOnly);
+}
+
+void CSchemaDlg::SetLabelText(int id, const QString& text) const
+{
+    if (auto* label = qobject_cast<QLabel*>(Control(id)))
+        label->setText(text);
 }
 
 void CSchemaDlg::setVisible(bool visible)

@@ -59,6 +59,8 @@ public:
     void SetMessageAnswerer(MessageAnswerer answerer);
 
     QWidget* Control(int id) const;
+    // Sets the text of the label with this id; no label, no change.
+    void SetLabelText(int id, const QString& text) const;
 
     // The settings file the start-up puts into m_settingsPath; set before the
     // window is first shown.

@@ -30,11 +30,6 @@ const QStringList kTableFields = {"name", "extpro", "schema"};
 constexpr int kSchemaRole = Qt::UserRole;
 constexpr int kNameRole = Qt::UserRole + 1;
 
-void SetLabel(QWidget* widget, const QString& text)
-{
-    qobject_cast<QLabel*>(widget)->setText(text);
-}
-
 // Rows go in with drawing and sorting off.
 void FillList(QTreeWidget& list, const QList<QTreeWidgetItem*>& items, QProgressBar& progress)
 {
@@ -164,8 +159,8 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     ShowProgress(rows);
     m_tableList->clear();
     m_columnList->clear();
-    SetLabel(Control(1008), QStringLiteral("表: 0"));
-    SetLabel(Control(1009), QStringLiteral("字段: 0"));
+    SetLabelText(1008, QStringLiteral("表: 0"));
+    SetLabelText(1009, QStringLiteral("字段: 0"));
     m_tableList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
     items.reserve(rows);
@@ -190,7 +185,7 @@ void CSchemaDlg::OnItemChangedDatabaseList(int row)
     }
     items = SortedByName(items, shownNames);
     FillList(*m_tableList, items, *m_progress);
-    SetLabel(Control(1008), QStringLiteral("表: %1").arg(items.size()));
+    SetLabelText(1008, QStringLiteral("表: %1").arg(items.size()));
     m_tableList->setUpdatesEnabled(true);
     m_tableList->setEnabled(true);
     Control(1030)->setEnabled(true);
@@ -223,7 +218,7 @@ void CSchemaDlg::OnItemChangedTableList(int row)
     const qsizetype rows = source->texts.Rows();
     ShowProgress(rows);
     m_columnList->clear();
-    SetLabel(Control(1009), QStringLiteral("字段: 0"));
+    SetLabelText(1009, QStringLiteral("字段: 0"));
     m_columnList->setUpdatesEnabled(false);
     QList<QTreeWidgetItem*> items;
     items.reserve(rows);
@@ -235,7 +230,7 @@ void CSchemaDlg::OnItemChangedTableList(int row)
         items.append(entry);
     }
     FillList(*m_columnList, items, *m_progress);
-    SetLabel(Control(1009), QStringLiteral("字段: %1").arg(items.size()));
+    SetLabelText(1009, QStringLiteral("字段: %1").arg(items.size()));
     m_columnList->setUpdatesEnabled(true);
     m_columnList->setEnabled(true);
     m_progress->hide();

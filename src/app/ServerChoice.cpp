@@ -91,12 +91,6 @@ void SetEnabled(QWidget* widget, bool enable)
         widget->setEnabled(enable);
 }
 
-void SetLabel(QWidget* widget, const QString& text)
-{
-    if (auto* label = qobject_cast<QLabel*>(widget))
-        label->setText(text);
-}
-
 } // namespace
 
 void CSchemaDlg::WireServerChoice()
@@ -165,11 +159,11 @@ void CSchemaDlg::ApplyServerChoice(bool typed)
     m_columnList->setEnabled(false);
     SetEnabled(Control(1030), false);
 
-    SetLabel(Control(1007), QStringLiteral("数据库: 0"));
-    SetLabel(Control(1008), QStringLiteral("表: 0"));
-    SetLabel(Control(1023), QStringLiteral("表描述: "));
-    SetLabel(Control(1009), QStringLiteral("字段: 0"));
-    SetLabel(Control(1025), QStringLiteral("字段描述: "));
+    SetLabelText(1007, QStringLiteral("数据库: 0"));
+    SetLabelText(1008, QStringLiteral("表: 0"));
+    SetLabelText(1023, QStringLiteral("表描述: "));
+    SetLabelText(1009, QStringLiteral("字段: 0"));
+    SetLabelText(1025, QStringLiteral("字段描述: "));
 
     m_tableDesc.clear();
     m_columnDesc.clear();

@@ -9,17 +9,6 @@
 
 namespace {
 
-bool IsWord(const QString& text, const SqlToken& token, QStringView word)
-{
-    return token.kind == SqlTokenKind::Word
-        && QStringView(text).sliced(token.begin, token.end - token.begin).compare(word, Qt::CaseInsensitive) == 0;
-}
-
-bool IsPunct(const QString& text, const SqlToken& token, QChar c)
-{
-    return token.kind == SqlTokenKind::Punct && text[token.begin] == c;
-}
-
 QString Quoted(const QString& text)
 {
     return u'\'' + EscapeMySqlLiteral(text) + u'\'';
@@ -38,11 +27,11 @@ PrintedDefault FindPrintedDefault(const QString& definition)
     const std::vector<SqlToken> tokens = TokenizeSql(definition, {});
     int depth = 0;
     for (size_t k = 1; k + 1 < tokens.size(); ++k) {
-        if (IsPunct(definition, tokens[k], u'('))
+        if (IsSqlPunct(definition, tokens[k], u'('))
             ++depth;
-        else if (IsPunct(definition, tokens[k], u')'))
+        else if (IsSqlPunct(definition, tokens[k], u')'))
             --depth;
-        if (depth != 0 || !IsWord(definition, tokens[k], u"DEFAULT"))
+        if (depth != 0 || !IsSqlWord(definition, tokens[k], u"DEFAULT"))
             continue;
         const SqlToken& next = tokens[k + 1];
         if (next.kind == SqlTokenKind::String)
@@ -63,10 +52,10 @@ std::vector<TextSpan> TypeMembers(const QString& definition)
 {
     const std::vector<SqlToken> tokens = TokenizeSql(definition, {});
     std::vector<TextSpan> members;
-    if (tokens.size() < 3 || !(IsWord(definition, tokens[1], u"enum") || IsWord(definition, tokens[1], u"set"))
-        || !IsPunct(definition, tokens[2], u'('))
+    if (tokens.size() < 3 || !(IsSqlWord(definition, tokens[1], u"enum") || IsSqlWord(definition, tokens[1], u"set"))
+        || !IsSqlPunct(definition, tokens[2], u'('))
         return members;
-    for (size_t k = 3; k < tokens.size() && !IsPunct(definition, tokens[k], u')'); ++k)
+    for (size_t k = 3; k < tokens.size() && !IsSqlPunct(definition, tokens[k], u')'); ++k)
         if (tokens[k].kind == SqlTokenKind::String)
             members.push_back({tokens[k].begin, tokens[k].end});
     return members;

@@ -4,17 +4,6 @@
 
 namespace {
 
-bool IsPunct(const QString& text, const SqlToken& token, QChar c)
-{
-    return token.kind == SqlTokenKind::Punct && text[token.begin] == c;
-}
-
-bool IsKeyword(const QString& text, const SqlToken& token, QStringView word)
-{
-    return token.kind == SqlTokenKind::Word
-        && QStringView(text).sliced(token.begin, token.end - token.begin).compare(word, Qt::CaseInsensitive) == 0;
-}
-
 // Where the COMMENT clause and a column CHECK of tokens [first, last) sit.
 struct ElementParts {
     std::optional<size_t> comment;
@@ -27,14 +16,14 @@ ElementParts FindParts(const QString& text, const std::vector<SqlToken>& tokens,
     int depth = 0;
     for (size_t k = first + 1; k < last; ++k) {
         const SqlToken& token = tokens[k];
-        if (IsPunct(text, token, u'('))
+        if (IsSqlPunct(text, token, u'('))
             ++depth;
-        else if (IsPunct(text, token, u')'))
+        else if (IsSqlPunct(text, token, u')'))
             --depth;
-        else if (depth == 0 && !parts.comment && k + 1 < last && IsKeyword(text, token, u"COMMENT")
+        else if (depth == 0 && !parts.comment && k + 1 < last && IsSqlWord(text, token, u"COMMENT")
                  && tokens[k + 1].kind == SqlTokenKind::String)
             parts.comment = k;
-        else if (depth == 0 && !parts.check && IsKeyword(text, token, u"CHECK"))
+        else if (depth == 0 && !parts.check && IsSqlWord(text, token, u"CHECK"))
             parts.check = k;
     }
     return parts;
@@ -74,7 +63,7 @@ std::optional<std::pair<size_t, size_t>> FindElement(const QString& createTable,
                                                      const QString& column)
 {
     size_t open = 0;
-    while (open < tokens.size() && !IsPunct(createTable, tokens[open], u'('))
+    while (open < tokens.size() && !IsSqlPunct(createTable, tokens[open], u'('))
         ++open;
     // The body's elements are separated by commas outside any parentheses
     // of their own; the body ends with the parenthesis that closes it.
@@ -82,12 +71,12 @@ std::optional<std::pair<size_t, size_t>> FindElement(const QString& createTable,
     size_t first = open + 1;
     for (size_t k = open; k < tokens.size(); ++k) {
         const SqlToken& token = tokens[k];
-        const bool close = IsPunct(createTable, token, u')');
-        if (IsPunct(createTable, token, u'('))
+        const bool close = IsSqlPunct(createTable, token, u')');
+        if (IsSqlPunct(createTable, token, u'('))
             ++depth;
         else if (close)
             --depth;
-        const bool separator = depth == 1 && IsPunct(createTable, token, u',');
+        const bool separator = depth == 1 && IsSqlPunct(createTable, token, u',');
         if (!separator && !(close && depth == 0))
             continue;
         if (k > first) {

@@ -74,3 +74,14 @@ QString IdentifierName(const QString& text, const SqlToken& token)
     name.replace(QString(2, quote), QString(quote));
     return name;
 }
+
+bool IsSqlWord(const QString& text, const SqlToken& token, QStringView word)
+{
+    return token.kind == SqlTokenKind::Word
+        && QStringView(text).sliced(token.begin, token.end - token.begin).compare(word, Qt::CaseInsensitive) == 0;
+}
+
+bool IsSqlPunct(const QString& text, const SqlToken& token, QChar c)
+{
+    return token.kind == SqlTokenKind::Punct && text[token.begin] == c;
+}

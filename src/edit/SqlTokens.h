@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <vector>
 
@@ -28,3 +29,9 @@ std::vector<SqlToken> TokenizeSql(const QString& text, SqlDialect dialect);
 // The name a Word or QuotedIdentifier token stands for, quotes removed and
 // doubled quote characters made single.
 QString IdentifierName(const QString& text, const SqlToken& token);
+
+// Whether the token is the word `word`, in any case.
+bool IsSqlWord(const QString& text, const SqlToken& token, QStringView word);
+
+// Whether the token is the punctuation character `c`.
+bool IsSqlPunct(const QString& text, const SqlToken& token, QChar c);

@@ -117,11 +117,6 @@ const char* const kStyles =
 // The text width of an A4 page less its margins, in twentieths of a point.
 constexpr int kTextWidth = 9638;
 
-QString Mark(bool yes)
-{
-    return yes ? QStringLiteral("√") : QString();
-}
-
 // XML keeps spaces at the ends of a text, and runs of them, only when told.
 bool NeedsPreserve(const QString& text)
 {
@@ -471,7 +466,7 @@ public:
             w.TableStart({2800, 4438, 1200, 1200},
                          {QStringLiteral("名称"), QStringLiteral("字段"), QStringLiteral("唯一"), QStringLiteral("主键")});
             for (const TableIndex& index : keys->indexes)
-                w.Row({index.name, index.columns.join(QStringLiteral(", ")), Mark(index.unique), Mark(index.primary)});
+                w.Row({index.name, index.columns.join(QStringLiteral(", ")), YesMark(index.unique), YesMark(index.primary)});
             w.End();
         }
         w.Paragraph(QStringLiteral("Heading2"), QStringLiteral("外键"));

@@ -87,11 +87,6 @@ void Cells(QString& out, const QStringList& cells, qsizetype markFrom = -1, qsiz
     out += QStringLiteral("</tr>\n");
 }
 
-QString Mark(bool yes)
-{
-    return yes ? QStringLiteral("√") : QString();
-}
-
 class CHtmlWriter : public CDocumentWriter
 {
 public:
@@ -128,8 +123,8 @@ public:
             TableStart(out, {QStringLiteral("名称"), QStringLiteral("字段"), QStringLiteral("唯一"),
                              QStringLiteral("主键")});
             for (const TableIndex& index : keys->indexes)
-                Cells(out, {index.name, index.columns.join(QStringLiteral(", ")), Mark(index.unique),
-                            Mark(index.primary)}, 2, 3);
+                Cells(out, {index.name, index.columns.join(QStringLiteral(", ")), YesMark(index.unique),
+                            YesMark(index.primary)}, 2, 3);
             out += QStringLiteral("</tbody></table>\n");
         }
         Element(out, "h3", QStringLiteral("外键"));

@@ -2,6 +2,8 @@
 
 #include "support/TcpRelay.h"
 
+#include <QProgressBar>
+
 #include <csignal>
 #include <cstring>
 #include <linux/capability.h>

@@ -1,5 +1,10 @@
 #include "support/WindowHarness.h"
 
+#include <QMenu>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTimer>
+
 struct Box { unsigned style; int icon, defaultButton, pressed, answer; };
 
 static void ClickExit(Window& w) { QTest::mouseClick(qobject_cast<QPushButton*>(w->Control(1006)), Qt::LeftButton); }

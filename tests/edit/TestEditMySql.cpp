@@ -5,6 +5,8 @@
 #include "support/TcpRelay.h"
 #include "ui/StatusLabel.h"
 
+#include <QClipboard>
+
 #include <array>
 #include <span>
 #include <thread>

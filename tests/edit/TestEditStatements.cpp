@@ -3,7 +3,7 @@
 #include "edit/DescriptionStatements.h"
 #include "edit/DescriptionUpdate.h"
 
-#include <QtTest>
+#include <QTest>
 
 // Statement texts compared character for character; test_edit_mysql runs
 // the MySQL ones and refusals against the real server.

@@ -7,9 +7,16 @@
 #include "db/MySqlText.h"
 #include "support/TestMySql.h"
 
-#include <QtTest>
-#include <QtWidgets>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QSettings>
 #include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
 
 #include <functional>
 #include <memory>

@@ -6,9 +6,7 @@
 #include "support/TdsPeer.h"
 #include "ui/StatusLabel.h"
 
-#include <QProgressBar>
 #include <QTcpServer>
-#include <QTimer>
 
 // The window over both server kinds: the private MariaDB, and unixODBC and
 // FreeTDS to the TDS peer, which answers only the statements given below.

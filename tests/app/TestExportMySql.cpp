@@ -2,8 +2,6 @@
 
 #include "support/TcpRelay.h"
 
-#include <QProgressBar>
-
 #include <csignal>
 #include <cstring>
 #include <linux/capability.h>

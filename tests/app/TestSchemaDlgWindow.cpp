@@ -3,7 +3,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSignalSpy>
-#include <QTimer>
 
 struct Box { unsigned style; int icon, defaultButton, pressed, answer; };
 

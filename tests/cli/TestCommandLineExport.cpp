@@ -13,7 +13,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QTimer>
 #include <QXmlStreamReader>
 
 #include <poll.h>

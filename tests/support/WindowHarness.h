@@ -11,11 +11,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <functional>
@@ -152,21 +154,12 @@ inline QStringList Rows(QTreeWidget* list)
     return rows;
 }
 
-inline int RowOf(QTreeWidget* list, const QString& name)
-{
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->text(0) == name)
-            return i;
-    return -1;
-}
-
 inline void Click(QTreeWidget* list, const QString& name)
 {
-    const int row = RowOf(list, name);
-    QVERIFY2(row >= 0, qPrintable(name));
-    QTreeWidgetItem* item = list->topLevelItem(row);
-    list->scrollToItem(item);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    const QList<QTreeWidgetItem*> found = list->findItems(name, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(name));
+    list->scrollToItem(found.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
 }
 
 // Types a new server, picks the kind by index if one is given, fills port,

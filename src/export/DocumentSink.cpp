@@ -30,11 +30,6 @@ QString SectionHeading(const QString& table, const QString& description, bool vi
     return description.isEmpty() ? table : table + QStringLiteral(" — ") + description;
 }
 
-QString YesMark(bool yes)
-{
-    return yes ? QStringLiteral("√") : QString();
-}
-
 namespace {
 
 bool Unpaired(const QString& text, qsizetype i)

@@ -45,9 +45,6 @@ const QStringList& DocumentColumnHeadings();
 // "name — description", or the name alone; a view is marked as one.
 QString SectionHeading(const QString& table, const QString& description, bool view = false);
 
-// A yes in an index's "unique" or "primary" cell, as the lists show it.
-QString YesMark(bool yes);
-
 // Text as the documents hold it: a character XML (and so HTML) cannot hold
 // (C0 controls but TAB, CR and LF; U+FFFE, U+FFFF; a lone surrogate) shows
 // as a visible escape, "\x01" for a control, "\uFFFE" for the others. A

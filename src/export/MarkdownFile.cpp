@@ -91,7 +91,6 @@ QString KeySections(const TableKeys* keys, const QString& unread)
 {
     QString text = QStringLiteral("\n**Indexes**\n\n");
     const auto none = [&] { return (keys ? QStringLiteral("None.") : MarkdownText(unread)) + u'\n'; };
-    const auto mark = [](bool yes) { return yes ? QStringLiteral("√") : QString(); };
     const auto list = [](const QStringList& names) {
         QStringList escaped;
         for (const QString& name : names)
@@ -104,7 +103,7 @@ QString KeySections(const TableKeys* keys, const QString& unread)
         text += Row({QStringLiteral("Name"), QStringLiteral("Columns"), QStringLiteral("Unique"), QStringLiteral("Primary")})
             + QStringLiteral("| --- | --- | --- | --- |\n");
         for (const TableIndex& index : keys->indexes)
-            text += Row({MarkdownText(index.name), list(index.columns), mark(index.unique), mark(index.primary)});
+            text += Row({MarkdownText(index.name), list(index.columns), YesMark(index.unique), YesMark(index.primary)});
     }
     text += QStringLiteral("\n**Foreign keys**\n\n");
     if (!keys || keys->foreignKeys.empty()) {

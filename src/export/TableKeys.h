@@ -20,6 +20,9 @@ struct TableIndex {
     bool primary = false;
 };
 
+// A yes in an index's "unique" or "primary" cell, as the lists show it.
+inline QString YesMark(bool yes) { return yes ? QStringLiteral("√") : QString(); }
+
 struct ForeignKey {
     QString name;
     QStringList columns;

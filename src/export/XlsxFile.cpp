@@ -72,7 +72,6 @@ bool WriteKeySheets(lxw_workbook* book, lxw_format* bold, const std::vector<Docu
 {
     CSheet indexes(book, "Indexes");
     CSheet foreign(book, "Foreign keys");
-    const QString yes = QStringLiteral("√");
     bool written = indexes.Row(0, {QStringLiteral("Table"), QStringLiteral("Index"), QStringLiteral("Columns"),
                                    QStringLiteral("Unique"), QStringLiteral("Primary")}, bold)
         && foreign.Row(0, {QStringLiteral("Table"), QStringLiteral("Key"), QStringLiteral("Columns"),
@@ -89,7 +88,7 @@ bool WriteKeySheets(lxw_workbook* book, lxw_format* bold, const std::vector<Docu
         }
         for (const TableIndex& index : read->indexes)
             written = written && indexes.Row(indexRow++, {table.name, index.name, index.columns.join(u", "),
-                                                          index.unique ? yes : QString(), index.primary ? yes : QString()});
+                                                          YesMark(index.unique), YesMark(index.primary)});
         for (const ForeignKey& key : read->foreignKeys)
             written = written && foreign.Row(keyRow++, {table.name, key.name, key.columns.join(u", "),
                                                         key.referencedTable, key.referencedColumns.join(u", "),

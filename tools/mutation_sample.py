@@ -96,6 +96,10 @@ SORTED = {
         ("equivalent", "the lists are sorted in code and their own sorting is off from the first fill: no rows are compared"),
     ("src/app/SchemaDlgControls.cpp", "m_columnList = list(1003, 7, 248, 595, 181, false);", "false-to-true"):
         ("equivalent", "a list's own sorting is off from its first fill; the columns come in the table's order either way"),
+    ("src/app/SchemaDlgControls.cpp", "m_columnList = list(1003, 7, 248, 595, 181, false);", "const-bumped", 44):
+        ("looks", "the column list one dialog unit taller"),
+    ("src/ui/RowColourDelegate.cpp", "painter->save();", "call-removed"):
+        ("looks", "the focus frame's dotted pen stays on the painter for what the row draws after it"),
     ("src/export/DocumentSink.cpp", "return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();", "plus-to-minus"):
         ("equivalent", "only a high surrogate that ends the text looks past it, at the terminating null, no low surrogate either"),
     ("src/settings/IniDocument.cpp", "if (line < 0)", "const-bumped"):

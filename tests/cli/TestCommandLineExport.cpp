@@ -267,7 +267,7 @@ private slots:
             if (sql == BuildCatalogQuery(kQueryTables, {}, {}, 1))
                 return TdsReply({"name", "extpro", "schema"}, {{"Items", description, "sales"}});
             if (sql == BuildCatalogQuery(kQueryColumns, "Items", {}, 1, false, "sales"))
-                return TdsReply(kColumnFields, {{"sku", "nvarchar", "-1", "0", "", "√", "", "", "编号😀"},
+                return TdsReply(kColumnFields, {{"sku", "nvarchar", "-1", "0", "", "√", "", "", "😀编号"},
                                                 {"oid", "int", "10", "0", "", "√", "", "", ""}});
             if (sql == BuildSqlServerIndexesOfTables(items))
                 return TdsReply(kSqlServerIndexFields, {{"sales", "Items", "PK_Items", "sku", "1", "1"},
@@ -284,7 +284,7 @@ private slots:
         QVERIFY2(odbc.status == 0, qPrintable(odbc.err));
         const QString heading = "sales.Items — 物品 <&> ]]>\\x01 😀\\uFFFE\\uFFFF\\uD83Da\\uDE00\\x1F";
         const QStringList expected = QStringList{heading} + kColumns
-            + QStringList{"sku", "nvarchar", "MAX", "0", "", "√", "", "", "编号😀", "oid", "int", "10", "0", "", "√", "",
+            + QStringList{"sku", "nvarchar", "MAX", "0", "", "√", "", "", "😀编号", "oid", "int", "10", "0", "", "√", "",
                           "", ""}
             + kIndexes + QStringList{"PK_Items", "sku, oid", "√", "√"} + kKeys
             + QStringList{"FK_o", "oid", "orders", "id", "NO ACTION", "SET NULL"};

@@ -87,12 +87,12 @@ private slots:
                           R"(<row r="3"><c r="A3"><v>1E+3</v></c><c><v>7.0</v></c><c><v>0</v></c><c t="n"><v>-2.50E+1</v></c>)"
                           R"(<c><v>1.25E-1</v></c><c t="b"><v>1</v></c><c t="e"><v>#DIV/0!</v></c><c t="str"><f>A1</f><v>f</v></c>)"
                           R"(<c><f>1+1</f><v></v></c></row>)"
-                          R"(<row><c t="s"><v>2</v></c><c t="str"><v>x_xG001_</v></c><c r="E4" t="inlineStr">)"
+                          R"(<row><c t="s"><v>2</v></c><c t="str"><v>x_xG001__x0041_</v></c><c r="E4" t="inlineStr">)"
                           R"(<is><r><t>in</t></r><r><t xml:space="preserve"> line</t></r></is></c><c r="F4" s="1"/></row>)")
             << true
             << Rows{{"  lead", "", "rich"}, {}, {"1000", "7", "0", "-25", "1.25E-1", "TRUE", "!the error #DIV/0!", "f",
                             "!a formula without a computed value"},
-                    {"a\rb_x0041_", "x_xG001_", "", "", "in line"}};
+                    {"a\rb_x0041_", "x_xG001_A", "", "", "in line"}};
         QTest::newRow("absolute_target_column_AA") << QByteArray("/xl/worksheets/sheet1.xml")
             << QByteArray(R"(<row r="2"><c r="AA2" t="b"><v>0</v></c></row>)") << true
             << Rows{{}, QStringList(26) << "FALSE"};

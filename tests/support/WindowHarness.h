@@ -268,8 +268,5 @@ inline void Export(Window& w)
     QTRY_VERIFY_WITH_TIMEOUT(!w->WorkerRunning(), 30000);
 }
 
-inline QString Success(const QString& path)
-{
-    return QStringLiteral("提示|0x40|已经导出成功！\n请查看文件: %1 。").arg(path);
-}
+inline QString Success(const QString& path) { return QStringLiteral("提示|0x40|已经导出成功！\n请查看文件: %1 。").arg(path); }
 
